@@ -1,0 +1,56 @@
+# Shared compile settings and helpers for targets of this project.
+
+function(orfeda_defaults target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra)
+  if(WIN32)
+    target_compile_definitions(${target} PUBLIC UNICODE _UNICODE NOMINMAX
+                               _WIN32_WINNT=0x0A00 WINVER=0x0A00)
+    target_link_options(${target} PUBLIC -static -static-libgcc -static-libstdc++)
+  endif()
+  if(ORFEDA_SANITIZE AND NOT WIN32)
+    target_compile_options(${target} PUBLIC -fsanitize=address,undefined -fno-omit-frame-pointer
+                           -fno-sanitize-recover=undefined)
+    target_link_options(${target} PUBLIC -fsanitize=address,undefined)
+  endif()
+endfunction()
+
+# Third-party code comes from Debian's packages: GoogleTest (built from its source package
+# for the cross build), nlohmann/json (header only) and zlib.
+macro(orfeda_setup_third_party)
+  if(WIN32)
+    set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+    target_link_options(gtest PUBLIC -static -static-libgcc -static-libstdc++)
+    # Only nlohmann's folder: /usr/include itself would shadow mingw's C headers.
+    set(ORFEDA_JSON_INCLUDE ${CMAKE_BINARY_DIR}/json-include)
+    file(MAKE_DIRECTORY ${ORFEDA_JSON_INCLUDE})
+    file(CREATE_LINK /usr/include/nlohmann ${ORFEDA_JSON_INCLUDE}/nlohmann SYMBOLIC)
+    find_library(ORFEDA_ZLIB NAMES libz.a z REQUIRED)
+    find_path(ORFEDA_ZLIB_INCLUDE zlib.h REQUIRED)
+    add_library(orfeda_zlib INTERFACE)
+    target_link_libraries(orfeda_zlib INTERFACE ${ORFEDA_ZLIB})
+    target_include_directories(orfeda_zlib INTERFACE ${ORFEDA_ZLIB_INCLUDE})
+  else()
+    find_package(GTest REQUIRED)
+    find_package(ZLIB REQUIRED)
+    add_library(orfeda_zlib INTERFACE)
+    target_link_libraries(orfeda_zlib INTERFACE ZLIB::ZLIB)
+    set(ORFEDA_JSON_INCLUDE /usr/include)
+  endif()
+endmacro()
+
+# orfeda_test(NAME src...): one test binary = one ctest entry (under Wine a start costs time).
+function(orfeda_test name)
+  add_executable(${name} ${ARGN})
+  orfeda_defaults(${name})
+  if(WIN32)
+    target_link_libraries(${name} PRIVATE orfeda_core gtest gtest_main)
+  else()
+    target_link_libraries(${name} PRIVATE orfeda_core GTest::gtest GTest::gtest_main)
+  endif()
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+endfunction()

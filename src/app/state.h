@@ -1,0 +1,36 @@
+#pragma once
+// The setup state: the process-wide values through which all parts of the program hand
+// data to each other. Plain values without behaviour; they live for the whole run.
+// Workers run one at a time and pages read what a worker wrote only after its final
+// status report, so no lock guards them.
+#include <string>
+
+#include "app/records.h"
+
+class TLog;
+
+extern TInstallRec InstallRec;
+extern TUninstallRec UninstallRec;
+extern TProxyRecord ProxyRecord;
+
+extern std::string Branch;        // "stable" unless "-branch" or "/branch" says otherwise
+extern std::string LanguageName;  // English name of the interface language
+extern const std::string PartnerTag;  // fixed for a build: "lumora"
+extern bool DebugMode;
+extern bool SilentMode;
+extern std::string LogFilePath;
+extern TLog* SetupLog;  // owned; exists from start-up's log creation to the end
+extern std::string TempDir;
+extern std::string AppDataDir;
+extern std::string AllUsersProfileDir;
+extern std::string ProgramFilesDir;
+extern std::string ExeDir;  // with trailing "\"
+extern TComponentListArray ComponentList;
+extern int SavedTop;
+extern int SavedLeft;
+
+// Process exit code reported when the program ends (0 done; see the README for the rest).
+extern int ExitCode;
+
+// Puts every value back to its initial value (for tests; the program starts from them).
+void ResetSetupState();

@@ -1,0 +1,50 @@
+# Shared by the tools: the project's own Wine prefix and virtual display.
+# Source it; it defines functions and never starts anything by itself.
+
+ROOT=${ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
+export WINEPREFIX=${ORFEDA_WINEPREFIX:-$ROOT/build/wine/prefix}
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
+
+STARTED_PIDS=()
+
+# Creates the prefix on first use, with the .NET 4 key in the 32-bit view.
+wine_prepare_prefix() {
+  if [ ! -f "$WINEPREFIX/.orfeda-ready" ]; then
+    mkdir -p "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1
+    wine reg add 'HKLM\Software\Microsoft\Net Framework Setup\NDP\v4' /reg:32 /f >/dev/null 2>&1
+    wineserver -w
+    touch "$WINEPREFIX/.orfeda-ready"
+  fi
+}
+
+# Keeps one wineserver alive for the run (later starts are much faster).
+# Also starts Wine's own services here, with their output sent nowhere: a service started
+# by a test binary would inherit the test runner's pipe and keep it open.
+wine_start_server() {
+  wineserver -p >/dev/null 2>&1 </dev/null &
+  STARTED_PIDS+=($!)
+  wine cmd /c exit >/dev/null 2>&1 </dev/null
+}
+
+# Starts Xvfb on a free display unless DISPLAY is already set.
+xvfb_start() {
+  if [ -n "${DISPLAY:-}" ]; then return 0; fi
+  local n=91
+  while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  STARTED_PIDS+=($!)
+  export DISPLAY=":$n"
+  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && return 0; sleep 0.1; done
+  echo "Xvfb did not start on :$n" >&2
+  return 1
+}
+
+# Ends what this script started, by pid, and then the prefix's wineserver.
+stop_started() {
+  wineserver -k >/dev/null 2>&1 || true
+  for pid in "${STARTED_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${STARTED_PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
+  STARTED_PIDS=()
+}
