@@ -1,0 +1,10 @@
+// Texts of the configuration files (no Win32 calls here).
+#include "app/state.h"
+#include "base/text.h"
+#include "install/config_files.h"
+
+std::string UpdaterIniValue() {
+  const std::string path =
+      TempDir + "\\" + InstallRec.Provider + "\\" + InstallRec.Producer + "\\updater.ini";
+  return "'" + text::ReplaceAll(path, "'", "''") + "'";
+}
