@@ -1,0 +1,60 @@
+#include "workers/silent_params.h"
+
+#include <string_view>
+
+namespace silent {
+
+bool BrandingFor(const std::string& partnerTag, std::string& provider, std::string& producer) {
+  if (partnerTag == "lumora" || partnerTag == "solvik") {
+    provider = "Palvoro Fax";
+    producer = "Palvoro";
+    return true;
+  }
+  if (partnerTag == "dravin") {
+    provider = "dravin GmbH";
+    producer = "dravin";
+    return true;
+  }
+  return false;
+}
+
+std::string NormalizeLanguage(const std::string& language) {
+  std::string result = language;
+  if (result == "english" || result == "English" || result == "Englisch" || result == "englisch")
+    result = "English";
+  if (result == "german" || result == "German" || result == "Deutsch" || result == "deutsch")
+    result = "Deutsch";
+  return result;
+}
+
+bool IsSafeDownloadName(const std::string& name) {
+  if (name.empty() || name.size() > 200) return false;
+  // A leading dot would leave no folder name for an archive ("x/.zip" unpacks into "x").
+  if (name.front() == '.') return false;
+  constexpr std::string_view kRefused = "\\/:*?\"<>|";
+  for (unsigned char c : name) {
+    if (c < 0x20 || c == 0x7F) return false;
+    if (kRefused.find(static_cast<char>(c)) != std::string_view::npos) return false;
+  }
+  // Windows drops trailing dots and blanks, which would make two names one file.
+  char last = name.back();
+  if (last == '.' || last == ' ') return false;
+  return true;
+}
+
+std::string ArchiveFolderName(const std::string& name) {
+  auto dot = name.rfind('.');
+  if (dot == std::string::npos) return name;
+  return name.substr(0, dot);
+}
+
+int ExitCodeFor(Outcome outcome) {
+  switch (outcome) {
+    case Outcome::Done: return 0;
+    case Outcome::RestartRequired: return 3010;
+    case Outcome::Failed: return 1603;
+  }
+  return 1603;
+}
+
+}  // namespace silent

@@ -1,0 +1,36 @@
+#pragma once
+// The parts of the silent install that are plain text rules: branding by partner tag,
+// language names from the command line, names of downloaded files and their folders, and
+// the exit code that ends a run.
+#include <string>
+
+namespace silent {
+
+// Product folder names for the partner tag of this build. False (and both left unchanged)
+// for a tag the silent install has no names for.
+bool BrandingFor(const std::string& partnerTag, std::string& provider, std::string& producer);
+
+// "english"/"English"/"Englisch"/"englisch" become "English", "german"/"German"/
+// "Deutsch"/"deutsch" become "Deutsch"; any other text stays as given.
+std::string NormalizeLanguage(const std::string& language);
+
+// A file name the update server listed is used as a file name in the download area only
+// when it names a plain file there: not empty, no folder separators, no drive, no "." or
+// "..", no control characters, and no characters Windows refuses in file names.
+bool IsSafeDownloadName(const std::string& name);
+
+// The folder an archive is unpacked into: the name without the text from its last "." on;
+// a name without "." stays as it is.
+std::string ArchiveFolderName(const std::string& name);
+
+// How a run ended, for the process exit code.
+enum class Outcome {
+  Done,             // everything worked
+  RestartRequired,  // done; a driver package asked for a restart
+  Failed,           // ended early, or a step the installation depends on failed
+};
+
+// 0, 3010 or 1603.
+int ExitCodeFor(Outcome outcome);
+
+}  // namespace silent

@@ -1,0 +1,43 @@
+#include "workers/timed_message_box.h"
+
+#include <windows.h>
+
+#include "base/win_text.h"
+
+namespace {
+
+// The box runs its own modal loop on this thread; a thread timer fires inside that loop.
+// Only one timed box is open per thread at a time, so the thread's state is enough.
+thread_local bool g_timedOut = false;
+
+BOOL CALLBACK CloseMessageBoxes(HWND window, LPARAM) {
+  wchar_t cls[16] = {};
+  if (GetClassNameW(window, cls, 16) && lstrcmpW(cls, L"#32770") == 0) {
+    g_timedOut = true;
+    // IDOK is the box's only button; pressing it ends MessageBoxW as the user would.
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  }
+  return TRUE;
+}
+
+void CALLBACK OnTimeout(HWND, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(nullptr, timer);
+  EnumThreadWindows(GetCurrentThreadId(), CloseMessageBoxes, 0);
+}
+
+}  // namespace
+
+bool ShowTimedMessageBox(const std::string& text, const std::string& caption, unsigned timeoutMs) {
+  g_timedOut = false;
+  UINT_PTR timer = 0;
+  if (timeoutMs > 0) timer = SetTimer(nullptr, 0, timeoutMs, OnTimeout);
+  MessageBoxW(nullptr, Widen(text).c_str(), Widen(caption).c_str(),
+              MB_OK | MB_ICONERROR | MB_SETFOREGROUND | MB_TASKMODAL);
+  if (timer) KillTimer(nullptr, timer);
+  // A WM_TIMER for the killed timer may still wait in the queue; drop it so it cannot
+  // close a later box.
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) {
+  }
+  return g_timedOut;
+}

@@ -1,0 +1,57 @@
+#include "workers/silent_params.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(SilentParams, BrandingByPartnerTag) {
+  struct Case { const char* tag; bool known; const char* provider; const char* producer; };
+  const Case cases[] = {
+      {"lumora", true, "Palvoro Fax", "Palvoro"},
+      {"solvik", true, "Palvoro Fax", "Palvoro"},
+      {"dravin", true, "dravin GmbH", "dravin"},
+      {"kelmo", false, "keep", "keep"},
+      {"perlune", false, "keep", "keep"},
+      {"Lumora", false, "keep", "keep"},
+  };
+  for (const auto& c : cases) {
+    std::string provider = "keep", producer = "keep";
+    EXPECT_EQ(silent::BrandingFor(c.tag, provider, producer), c.known) << c.tag;
+    EXPECT_EQ(provider, c.provider) << c.tag;
+    EXPECT_EQ(producer, c.producer) << c.tag;
+  }
+}
+
+TEST(SilentParams, LanguageNames) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"english", "English"}, {"English", "English"}, {"Englisch", "English"},
+      {"englisch", "English"}, {"german", "Deutsch"},  {"German", "Deutsch"},
+      {"Deutsch", "Deutsch"},  {"deutsch", "Deutsch"}, {"French", "French"},
+      {"ENGLISH", "ENGLISH"},  {"", ""},
+  };
+  for (const auto& [in, out] : cases) EXPECT_EQ(silent::NormalizeLanguage(in), out) << in;
+}
+
+TEST(SilentParams, DownloadNamesMustStayInTheDownloadArea) {
+  for (const char* ok : {"orfeda_release.zip", "partner kqx.zip", "a.b.c.zip", "noext", "x&y.zip"})
+    EXPECT_TRUE(silent::IsSafeDownloadName(ok)) << ok;
+  for (const char* bad : {"", ".", "..", "..\\evil.zip", "../evil.zip", "sub/a.zip", "sub\\a.zip",
+                          "C:evil.zip", "C:\\x.zip", ".zip", "a.zip.", "a.zip ", "a\tb.zip",
+                          "a?.zip", "a*.zip", "a|b.zip", "a\"b.zip", "a<b>.zip"})
+    EXPECT_FALSE(silent::IsSafeDownloadName(bad)) << bad;
+  EXPECT_FALSE(silent::IsSafeDownloadName(std::string(201, 'a')));
+}
+
+TEST(SilentParams, ArchiveFolderDropsOnlyTheLastExtension) {
+  EXPECT_EQ(silent::ArchiveFolderName("release.zip"), "release");
+  EXPECT_EQ(silent::ArchiveFolderName("release.1.2.zip"), "release.1.2");
+  EXPECT_EQ(silent::ArchiveFolderName("release"), "release");
+}
+
+TEST(SilentParams, ExitCodes) {
+  EXPECT_EQ(silent::ExitCodeFor(silent::Outcome::Done), 0);
+  EXPECT_EQ(silent::ExitCodeFor(silent::Outcome::RestartRequired), 3010);
+  EXPECT_EQ(silent::ExitCodeFor(silent::Outcome::Failed), 1603);
+}
+
+}  // namespace
