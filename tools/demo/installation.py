@@ -1,0 +1,191 @@
+"""Looks at what a silent install left in the project's Wine prefix, and runs setup.exe.
+
+Used by tools/demo for its report and by the silent-install tests. Everything is read the
+way an administrator would see it: files in the prefix, registry values through Wine's
+reg tool, links in the shell folders, and the setup's own log in TEMP.
+"""
+from __future__ import annotations
+
+import os
+import re
+import subprocess
+import time
+from dataclasses import dataclass
+from pathlib import Path
+
+from release import ROOT, runexit_exe, win32_build  # noqa: E402  (same folder)
+
+PROVIDER = "Palvoro Fax"
+PRODUCER = "Palvoro"
+APPLICATION = "Palvoro Fax"
+PRODUCT_KEY = rf"Software\{PROVIDER}\{PRODUCER}"
+UNINSTALL_PARENT = r"SOFTWARE\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall"
+ENV_KEY = r"HKLM\System\CurrentControlSet\Control\Session Manager\Environment"
+
+USER = os.environ.get("USER") or "root"
+DEFAULT_ROOT_WIN = rf"C:\Program Files (x86)\{PROVIDER}\{PRODUCER}"
+TEMP_WIN = rf"C:\users\{USER}\Temp"
+
+LINK_FOLDERS = {
+    "all": {
+        "desktop": r"C:\users\Public\Desktop",
+        "startmenu": r"C:\ProgramData\Microsoft\Windows\Start Menu",
+        "autostart": r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\StartUp",
+    },
+    "me": {
+        "desktop": rf"C:\users\{USER}\Desktop",
+        "startmenu": rf"C:\users\{USER}\AppData\Roaming\Microsoft\Windows\Start Menu",
+        "autostart": rf"C:\users\{USER}\AppData\Roaming\Microsoft\Windows\Start Menu\Programs\StartUp",
+    },
+}
+
+
+def prefix() -> Path:
+    return Path(os.environ.get("WINEPREFIX", ROOT / "build" / "wine" / "prefix"))
+
+
+def host_path(win: str) -> Path:
+    """The Linux path of a C: path inside the prefix (case as Wine created it)."""
+    m = re.match(r"^[A-Za-z]:\\?(.*)$", win)
+    if not m:
+        raise ValueError(win)
+    rel = m.group(1).replace("\\", "/")
+    base = prefix() / "drive_c"
+    if not rel:
+        return base
+    # Wine matches names without regard to case; find the real spelling part by part.
+    p = base
+    for part in rel.split("/"):
+        if not part:
+            continue
+        cand = p / part
+        if not cand.exists() and p.is_dir():
+            for child in p.iterdir():
+                if child.name.lower() == part.lower():
+                    cand = child
+                    break
+        p = cand
+    return p
+
+
+def setup_exe() -> Path:
+    return win32_build() / "setup.exe"
+
+
+@dataclass
+class RunResult:
+    exit_code: int
+    seconds: float
+    log_path: Path | None
+    log: list[str]
+
+
+def newest_log(since: float) -> Path | None:
+    temp = host_path(TEMP_WIN)
+    logs = [p for p in temp.glob("Setup_*.log") if p.stat().st_mtime >= since - 1]
+    return max(logs, key=lambda p: p.stat().st_mtime) if logs else None
+
+
+def log_lines(path: Path | None) -> list[str]:
+    """The log's texts without their date and time prefix."""
+    if not path or not path.exists():
+        return []
+    out = []
+    for raw in path.read_bytes().decode("cp1252", errors="replace").splitlines():
+        # "<date> <time>: text" in the locale's format; the text follows the first ": ".
+        m = re.match(r"^[0-9./\- ]+[0-9:]+ ?(?:AM|PM)?: (.*)$", raw)
+        out.append(m.group(1) if m else raw)
+    return out
+
+
+def run_setup(args: list[str], timeout: float = 300) -> RunResult:
+    """Runs setup.exe under Wine through runexit, which reports its full exit code."""
+    start = time.time()
+    proc = subprocess.run(["wine", str(runexit_exe()), str(setup_exe()), *args],
+                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL,
+                          timeout=timeout, text=True)
+    seconds = time.time() - start
+    m = re.search(r"exitcode=(\d+)", proc.stdout)
+    code = int(m.group(1)) if m else -1
+    log = newest_log(start)
+    return RunResult(code, seconds, log, log_lines(log))
+
+
+def reg_query(key: str, view: str = "32") -> dict[str, str]:
+    """Values of one registry key (empty when the key is missing)."""
+    cmd = ["wine", "reg", "query", key]
+    if view:
+        cmd.append(f"/reg:{view}")
+    proc = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                          stdin=subprocess.DEVNULL, text=True, errors="replace")
+    values = {}
+    if proc.returncode != 0:
+        return values
+    for line in proc.stdout.splitlines():
+        m = re.match(r"^\s{4}(.*?)\s{4}(REG_\w+)\s{4}?(.*)$", line)
+        if m:
+            values[m.group(1)] = m.group(3)
+    return values
+
+
+def reg_delete(key: str, view: str = "32") -> None:
+    cmd = ["wine", "reg", "delete", key, "/f"]
+    if view:
+        cmd.append(f"/reg:{view}")
+    subprocess.run(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+
+
+def links(users: str) -> dict[str, Path]:
+    folders = LINK_FOLDERS[users]
+    return {
+        "desktop": host_path(folders["desktop"]) / f"{APPLICATION}.lnk",
+        "startmenu": host_path(folders["startmenu"]) / PROVIDER / f"{APPLICATION}.lnk",
+        "autostart": host_path(folders["autostart"]) / f"{APPLICATION}.lnk",
+    }
+
+
+def tree(root: Path, limit: int = 40) -> list[str]:
+    lines = []
+    if not root.exists():
+        return ["(missing)"]
+    for p in sorted(root.rglob("*")):
+        rel = p.relative_to(root)
+        if len(lines) >= limit:
+            lines.append("...")
+            break
+        size = "" if p.is_dir() else f"  ({p.stat().st_size} bytes)"
+        lines.append("  " * (len(rel.parts) - 1) + rel.name + ("\\" if p.is_dir() else "") + size)
+    return lines
+
+
+def report(result: RunResult, users: str = "all", install_root_win: str = DEFAULT_ROOT_WIN,
+           log_tail: int = 15) -> str:
+    out = []
+    meaning = {0: "done", 3010: "done, restart required", 1603: "failed", 1602: "cancelled",
+               1618: "another copy running", 1639: "unknown argument"}
+    out.append(f"Exit code      : {result.exit_code} ({meaning.get(result.exit_code, 'unexpected')})"
+               f"  after {result.seconds:.1f} s")
+    out.append(f"Install root   : {install_root_win}")
+    for line in tree(host_path(install_root_win)):
+        out.append("    " + line)
+    out.append("Registry")
+    hive = "HKCU" if users == "me" else "HKLM"
+    for title, key in (("options key", rf"HKCU\{PRODUCT_KEY}\options"),
+                       ("product uninstall key", rf"HKLM\{PRODUCT_KEY}\uninstall"),
+                       ("Windows uninstall entry", rf"{hive}\{UNINSTALL_PARENT}\{APPLICATION}")):
+        # The uninstall entry's path already names Wow6432Node: read it in the 64-bit view.
+        values = reg_query(key, "64" if "Wow6432Node" in key else "32")
+        out.append(f"  {title}: {key}")
+        if not values:
+            out.append("      (missing)")
+        for name, value in values.items():
+            out.append(f"      {name} = {value}")
+    env = reg_query(ENV_KEY, "").get("ORFEDAINSTALLPATH", "(missing)")
+    out.append(f"Environment    : ORFEDAINSTALLPATH = {env}")
+    out.append("Links")
+    for kind, path in links(users).items():
+        out.append(f"  {kind:10s}: {'present' if path.exists() else 'missing'}  {path}")
+    out.append(f"Log file       : {result.log_path}")
+    for line in result.log[-log_tail:]:
+        out.append("    " + line)
+    return "\n".join(out)
