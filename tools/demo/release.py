@@ -73,7 +73,7 @@ OEM_MARKER = "oem.txt"
 
 
 def win32_build() -> Path:
-    return Path(os.environ.get("ORFEDA_WIN32_BUILD", ROOT / "build" / "win32"))
+    return Path(os.environ.get("ORFEDA_WIN32_BUILD", ROOT / "build" / "win32-local"))
 
 
 def release_programs() -> Path:

@@ -1,0 +1,56 @@
+"""The win32 build that talks to the local servers.
+
+The server URLs are built into setup.exe, so the demo and the silent-install tests use a
+build of their own (build/win32-local) whose URLs name a local port. The port is derived
+from the checkout's path, so two checkouts on one machine do not meet on the same port.
+"""
+from __future__ import annotations
+
+import os
+import subprocess
+import zlib
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parents[2]
+
+TARGETS = ["setup", "silent_demo_app", "silent_demo_uninstall", "silent_runexit", "trust_ca"]
+
+
+def local_port() -> int:
+    if os.environ.get("ORFEDA_LOCAL_PORT"):
+        return int(os.environ["ORFEDA_LOCAL_PORT"])
+    return 41000 + zlib.crc32(str(ROOT).encode()) % 8000
+
+
+def local_url() -> str:
+    return f"https://localhost:{local_port()}"
+
+
+def build_dir() -> Path:
+    return ROOT / "build" / "win32-local"
+
+
+def ensure_built(jobs: int = 2, quiet: bool = True) -> Path:
+    """Configures (when needed) and builds setup.exe and the test programs; returns the folder."""
+    bdir = build_dir()
+    url = local_url()
+    out = subprocess.DEVNULL if quiet else None
+    subprocess.run(["cmake", "-S", str(ROOT), "-B", str(bdir), "-G", "Ninja",
+                    f"-DCMAKE_TOOLCHAIN_FILE={ROOT / 'cmake' / 'mingw-i686.cmake'}",
+                    "-DCMAKE_BUILD_TYPE=Release",
+                    f"-DORFEDA_UPDATE_SERVER_URL={url}", f"-DORFEDA_PARTNER_PLATFORM_URL={url}"],
+                   check=True, stdout=out)
+    # Build only what exists in this checkout (the trust helper comes with the transport).
+    available = subprocess.run(["cmake", "--build", str(bdir), "--target", "help"],
+                               stdout=subprocess.PIPE, text=True, check=True).stdout
+    targets = [t for t in TARGETS if f"{t}:" in available or f"{t}.exe:" in available]
+    proc = subprocess.run(["cmake", "--build", str(bdir), "-j", str(jobs), "--target", *targets],
+                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+    if proc.returncode != 0:
+        raise RuntimeError("win32-local build failed:\n" + proc.stdout[-4000:])
+    return bdir
+
+
+if __name__ == "__main__":
+    print(ensure_built(quiet=False))
+    print(local_url())
