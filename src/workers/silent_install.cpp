@@ -35,13 +35,10 @@ constexpr unsigned kSilentMessageTimeoutMs = 60000;
 const GUID kFolderDesktop = {0xB4BFCC3A, 0xDB2C, 0x424C, {0xB0, 0x29, 0x7F, 0xE9, 0x9A, 0x87, 0xC6, 0x41}};
 const GUID kFolderPublicDesktop = {0xC4AA340D, 0xF20F, 0x4863, {0xAF, 0xEF, 0xF8, 0x7E, 0xF2, 0xE6, 0xBA, 0x25}};
 
-// Ends the sequence early: the run failed.
+// Ends the sequence early: the run failed. Everything worth telling is logged by then.
 struct SilentAbort {};
 
-void Fail(int code = 1603) {
-  ExitCode = code;
-  throw SilentAbort{};
-}
+[[noreturn]] void Fail() { throw SilentAbort{}; }
 
 void LogAndExit(const std::string& line) {
   WriteLog(line);
@@ -274,7 +271,7 @@ void RegisterInstallation() {
   WriteLog(WriteUninstallKey() ? "RegWriteUninstall ok" : "RegWriteUninstall error");
 }
 
-void RunSequence() {
+silent::Outcome RunSequence() {
   WriteLog("silent install started...");
   auto client = std::make_unique<TQDAPIClient>(build_config::kUpdateServerUrl, "", "");
   client->setKey(kApiKey);
@@ -302,32 +299,11 @@ void RunSequence() {
 
   RemoveZipDlls();
   WriteLog("setup finished...");
-  silent::Outcome outcome = silent::Outcome::Done;
-  if (!installed) outcome = silent::Outcome::Failed;
-  else if (restartRequired) outcome = silent::Outcome::RestartRequired;
-  ExitCode = silent::ExitCodeFor(outcome);
+  if (!installed) return silent::Outcome::Failed;
+  return restartRequired ? silent::Outcome::RestartRequired : silent::Outcome::Done;
 }
 
 }  // namespace
-
-bool CheckSilentParameters() {
-  silent::BrandingFor(PartnerTag, InstallRec.Provider, InstallRec.Producer);
-  const std::string productFolders = "\\" + InstallRec.Provider + "\\" + InstallRec.Producer;
-  if (InstallRec.InstPath.empty()) {
-    InstallRec.InstPath = ProgramFilesDir + productFolders;
-  } else if (!CanCreateFolder(InstallRec.InstPath)) {
-    WriteLog(txtNoWritePermission);
-    WriteLog("abort Setup...");
-    ExitCode = silent::ExitCodeFor(silent::Outcome::Failed);
-    return false;
-  } else {
-    InstallRec.InstPath = text::ExcludeTrailingBackslash(InstallRec.InstPath) + productFolders;
-  }
-  if (InstallRec.Language.empty()) InstallRec.Language = LanguageName;
-  else InstallRec.Language = silent::NormalizeLanguage(InstallRec.Language);
-  if (InstallRec.Users.empty()) InstallRec.Users = "all";
-  return true;
-}
 
 bool InstallPrinterPackages(bool& restartRequired) {
   const std::string exe = InstallRec.InstPath + "\\Orfeda.exe";
@@ -348,16 +324,16 @@ bool InstallPrinterPackages(bool& restartRequired) {
 }
 
 void RunSilentInstall() {
+  silent::Outcome outcome = silent::Outcome::Failed;
   try {
-    RunSequence();
+    outcome = RunSequence();
   } catch (const SilentAbort&) {
-    // Logged where it happened; ExitCode is set.
+    // Logged where it happened.
   } catch (const std::exception& e) {
     // Without a window nobody could answer an error box: log the error and end the run.
     WriteLog("Exception Error in: silent install");
     WriteLog(DescribeError(e));
     WriteLog("exit");
-    ExitCode = silent::ExitCodeFor(silent::Outcome::Failed);
   }
-  RequestProgramEnd();
+  RequestProgramEnd(silent::ExitCodeFor(outcome));
 }

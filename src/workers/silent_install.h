@@ -1,14 +1,17 @@
 #pragma once
-// The silent install ("-silent"): the whole installation without a page, driven by the
-// command line's parameters, ending with a request to end the program and an exit code.
+// The silent install: started by the main window's creation when "-silent" was given.
+#include <functional>
+#include <string>
 
-// Completes and checks the silent parameters (branding, install root, language, users).
-// False means the install must not start; the exit code is then 1603.
+// Completes and checks the silent parameters in InstallRec (branding folders, install
+// root, language, users). False means the install must not start; the reason is logged.
 bool CheckSilentParameters();
+// The same with a given folder test (creates the folder with its parents; true when it
+// exists afterwards).
+bool CheckSilentParameters(const std::function<bool(const std::string&)>& canCreateFolder);
 
-// The sequence: release download, partner package, installation of the "Orfeda"
-// component, Windows uninstall entry, links, the product's uninstall key. Every outcome
-// ends with a request to end the program; ExitCode tells how it went (0 done, 3010 done
+// Runs the whole silent installation on the UI thread and requests the end of the program
+// when it is done, whatever the outcome; ExitCode tells how it went (0 done, 3010 done
 // with a restart required, 1603 failed).
 void RunSilentInstall();
 

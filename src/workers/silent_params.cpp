@@ -4,29 +4,6 @@
 
 namespace silent {
 
-bool BrandingFor(const std::string& partnerTag, std::string& provider, std::string& producer) {
-  if (partnerTag == "lumora" || partnerTag == "solvik") {
-    provider = "Palvoro Fax";
-    producer = "Palvoro";
-    return true;
-  }
-  if (partnerTag == "dravin") {
-    provider = "dravin GmbH";
-    producer = "dravin";
-    return true;
-  }
-  return false;
-}
-
-std::string NormalizeLanguage(const std::string& language) {
-  std::string result = language;
-  if (result == "english" || result == "English" || result == "Englisch" || result == "englisch")
-    result = "English";
-  if (result == "german" || result == "German" || result == "Deutsch" || result == "deutsch")
-    result = "Deutsch";
-  return result;
-}
-
 bool IsSafeDownloadName(const std::string& name) {
   if (name.empty() || name.size() > 200) return false;
   // A leading dot would leave no folder name for an archive ("x/.zip" unpacks into "x").

@@ -1,18 +1,9 @@
 #pragma once
-// The parts of the silent install that are plain text rules: branding by partner tag,
-// language names from the command line, names of downloaded files and their folders, and
-// the exit code that ends a run.
+// The parts of the silent install that are plain text rules: names of downloaded files
+// and their folders, and the exit code that ends a run.
 #include <string>
 
 namespace silent {
-
-// Product folder names for the partner tag of this build. False (and both left unchanged)
-// for a tag the silent install has no names for.
-bool BrandingFor(const std::string& partnerTag, std::string& provider, std::string& producer);
-
-// "english"/"English"/"Englisch"/"englisch" become "English", "german"/"German"/
-// "Deutsch"/"deutsch" become "Deutsch"; any other text stays as given.
-std::string NormalizeLanguage(const std::string& language);
 
 // A file name the update server listed is used as a file name in the download area only
 // when it names a plain file there: not empty, no folder separators, no drive, no "." or

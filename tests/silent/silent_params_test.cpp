@@ -4,34 +4,6 @@
 
 namespace {
 
-TEST(SilentParams, BrandingByPartnerTag) {
-  struct Case { const char* tag; bool known; const char* provider; const char* producer; };
-  const Case cases[] = {
-      {"lumora", true, "Palvoro Fax", "Palvoro"},
-      {"solvik", true, "Palvoro Fax", "Palvoro"},
-      {"dravin", true, "dravin GmbH", "dravin"},
-      {"kelmo", false, "keep", "keep"},
-      {"perlune", false, "keep", "keep"},
-      {"Lumora", false, "keep", "keep"},
-  };
-  for (const auto& c : cases) {
-    std::string provider = "keep", producer = "keep";
-    EXPECT_EQ(silent::BrandingFor(c.tag, provider, producer), c.known) << c.tag;
-    EXPECT_EQ(provider, c.provider) << c.tag;
-    EXPECT_EQ(producer, c.producer) << c.tag;
-  }
-}
-
-TEST(SilentParams, LanguageNames) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"english", "English"}, {"English", "English"}, {"Englisch", "English"},
-      {"englisch", "English"}, {"german", "Deutsch"},  {"German", "Deutsch"},
-      {"Deutsch", "Deutsch"},  {"deutsch", "Deutsch"}, {"French", "French"},
-      {"ENGLISH", "ENGLISH"},  {"", ""},
-  };
-  for (const auto& [in, out] : cases) EXPECT_EQ(silent::NormalizeLanguage(in), out) << in;
-}
-
 TEST(SilentParams, DownloadNamesMustStayInTheDownloadArea) {
   for (const char* ok : {"orfeda_release.zip", "partner kqx.zip", "a.b.c.zip", "noext", "x&y.zip"})
     EXPECT_TRUE(silent::IsSafeDownloadName(ok)) << ok;

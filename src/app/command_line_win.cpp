@@ -1,0 +1,52 @@
+// The command line of the running process, with message boxes and the password dialog.
+#include <windows.h>
+#include <shellapi.h>
+
+#include "app/application.h"
+#include "app/application_win.h"
+#include "app/command_line.h"
+#include "app/startup.h"
+#include "base/win_text.h"
+#include "ui/password_form.h"
+
+namespace {
+
+std::vector<std::string> ProcessArguments() {
+  std::vector<std::string> args;
+  int n = 0;
+  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &n);
+  if (!argv) return args;
+  for (int i = 0; i < n; ++i) args.push_back(Narrow(argv[i]));
+  LocalFree(argv);
+  return args;
+}
+
+class WindowsCommandLineUi : public TCommandLineUi {
+ public:
+  std::string Lower(const std::string& s) override {
+    std::wstring w = Widen(s);
+    if (!w.empty()) CharLowerBuffW(w.data(), static_cast<DWORD>(w.size()));
+    return Narrow(w);
+  }
+  void ShowMessage(const std::string& text) override { ::ShowMessage(text); }
+  std::string AskDebugPassword() override {
+    TPasswordForm form(nullptr, "Debug Password");
+    form.ShowModal();
+    return form.password;
+  }
+  void RequestProgramEnd(int exitCode) override { ::RequestProgramEnd(exitCode); }
+  std::string Title() override { return ApplicationTitle(); }
+  std::string AppVersion() override { return GetAppVersion(); }
+};
+
+}  // namespace
+
+void ParseCommandLine() {
+  WindowsCommandLineUi ui;
+  ParseArguments(ProcessArguments(), ui);
+}
+
+void HandleInstanceOptions() {
+  WindowsCommandLineUi ui;
+  HandleInstanceArguments(ProcessArguments(), ui);
+}

@@ -1,0 +1,83 @@
+#include "app/setup_form.h"
+
+#include "app/application.h"
+#include "app/application_win.h"
+#include "app/command_line.h"
+#include "app/startup.h"
+#include "app/state.h"
+#include "base/errors.h"
+#include "base/win_text.h"
+#include "log/log.h"
+#include "workers/silent_install.h"
+
+namespace {
+const std::string kBannerRule(59, '-');
+}
+
+TQDSetupForm::~TQDSetupForm() {
+  if (hwnd_) DestroyWindow(hwnd_);
+}
+
+void TQDSetupForm::Create() {
+  static bool registered = false;
+  if (!registered) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = &TQDSetupForm::WndProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kClassName;
+    if (!RegisterClassExW(&wc)) throw EOSError("Cannot register the main window class");
+    registered = true;
+  }
+  // WS_EX_APPWINDOW: the main window owns the task-bar entry; it is never shown itself.
+  hwnd_ = CreateWindowExW(WS_EX_APPWINDOW, kClassName, Widen(ApplicationTitle()).c_str(),
+                          WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 200, 100, nullptr,
+                          nullptr, GetModuleHandleW(nullptr), this);
+  if (!hwnd_) throw EOSError("Cannot create the main window");
+  FormCreate();
+}
+
+void TQDSetupForm::FormCreate() {
+  try {
+    SetWindowTextW(hwnd_, Widen(ApplicationTitle() + " " + GetAppVersion()).c_str());
+    ReadEnvironmentPaths();
+    LogFilePath = TempDir + "\\" + ApplicationTitle() + "_" + TimeStampText() + ".log";
+    SetupLog = TLog::CreateClean(nullptr, LogFilePath);
+    HandleInstanceOptions();
+    // With DebugMode the debug window opens here once it exists.
+    WriteLog(kBannerRule);
+    WriteLog(kBannerRule);
+    WriteLog("| " + ApplicationTitle());
+    WriteLog("| " + TimeStampText());
+    WriteLog(kBannerRule);
+    WriteLog(kBannerRule);
+    if (SilentMode) {
+      WriteLog("start silent install");
+      WriteLog("check parameter...");
+      // A command line already ended (help text, "-appversion") starts no installation.
+      if (!EndRequested() && CheckSilentParameters()) {
+        RunSilentInstall();
+      } else {
+        WriteLog("exit");
+        RequestProgramEnd(1603);
+      }
+    } else {
+      // The wizard's login page opens here once it exists; until then the run ends.
+      RequestProgramEnd();
+    }
+  } catch (const std::exception& e) {
+    // The remaining steps are skipped; with no page open the program must still end.
+    ShowErrorMessage(e.what());
+    RequestProgramEnd(1603);
+  }
+}
+
+LRESULT CALLBACK TQDSetupForm::WndProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_CLOSE) {
+    RequestProgramEnd();
+    return 0;
+  }
+  return DefWindowProcW(h, msg, wp, lp);
+}

@@ -1,0 +1,46 @@
+#include "app/state.h"
+#include "lang/language.h"
+#include "log/log.h"
+#include "log/log_platform.h"
+#include "workers/silent_install.h"
+
+namespace {
+bool CreateFolderWithParents(const std::string& folder) {
+  return logsys::ForceDirectories(folder) && logsys::DirectoryExists(folder);
+}
+}  // namespace
+
+bool CheckSilentParameters() { return CheckSilentParameters(CreateFolderWithParents); }
+
+bool CheckSilentParameters(const std::function<bool(const std::string&)>& canCreateFolder) {
+  if (PartnerTag == "lumora" || PartnerTag == "solvik") {
+    InstallRec.Provider = "Palvoro Fax";
+    InstallRec.Producer = "Palvoro";
+  } else if (PartnerTag == "dravin") {
+    InstallRec.Provider = "dravin GmbH";
+    InstallRec.Producer = "dravin";
+  }
+
+  if (InstallRec.InstPath.empty()) {
+    InstallRec.InstPath = ProgramFilesDir + "\\" + InstallRec.Provider + "\\" + InstallRec.Producer;
+  } else if (!canCreateFolder(InstallRec.InstPath)) {
+    WriteLog(txtNoWritePermission);
+    WriteLog("abort Setup...");
+    return false;
+  } else {
+    InstallRec.InstPath += "\\" + InstallRec.Provider + "\\" + InstallRec.Producer;
+  }
+
+  std::string& lang = InstallRec.Language;
+  if (lang.empty()) {
+    lang = LanguageName;
+  } else {
+    if (lang == "english" || lang == "English" || lang == "Englisch" || lang == "englisch")
+      lang = "English";
+    if (lang == "german" || lang == "German" || lang == "Deutsch" || lang == "deutsch")
+      lang = "Deutsch";
+  }
+
+  if (InstallRec.Users.empty()) InstallRec.Users = "all";
+  return true;
+}
