@@ -4,6 +4,9 @@
 
 #include <userenv.h>
 
+#include <atomic>
+#include <thread>
+
 #include "app/state.h"
 #include "base/errors.h"
 #include "base/handles.h"
@@ -129,13 +132,64 @@ std::string EchoInFreshEnvironment(const std::string& name) {
   return FromAnsi(out);
 }
 
+// A hidden top-level window on a thread of its own that records the setting-change
+// broadcasts it receives.
+class BroadcastListener {
+ public:
+  BroadcastListener() {
+    thread_ = std::thread([this] { Run(); });
+    while (!ready_) Sleep(1);
+  }
+  ~BroadcastListener() {
+    PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
+    thread_.join();
+  }
+  std::vector<std::string> Received() const { return received_; }  // read after the send
+
+ private:
+  static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_SETTINGCHANGE) {
+      auto* self = reinterpret_cast<BroadcastListener*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+      if (self) self->received_.push_back(lp ? Narrow(reinterpret_cast<const wchar_t*>(lp)) : "");
+      return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wp, lp);
+  }
+  void Run() {
+    threadId_ = GetCurrentThreadId();
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = Proc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"RecordsBroadcastListener";
+    RegisterClassW(&wc);
+    HWND hwnd = CreateWindowExW(0, wc.lpszClassName, L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
+                                nullptr, wc.hInstance, nullptr);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    MSG m;
+    PeekMessageW(&m, nullptr, 0, 0, PM_NOREMOVE);  // the thread's queue exists from here
+    ready_ = true;
+    while (GetMessageW(&m, nullptr, 0, 0) > 0) DispatchMessageW(&m);
+    DestroyWindow(hwnd);
+  }
+
+  std::thread thread_;
+  std::atomic<bool> ready_{false};
+  DWORD threadId_ = 0;
+  std::vector<std::string> received_;
+};
+
 TEST(MachineEnvironment, VariableReachesRegistryThisProcessAndNewProcesses) {
   const std::string key = "System\\CurrentControlSet\\Control\\Session Manager\\Environment";
   const std::string name = "ORFEDAINSTALLPATH";
   const auto before = ReadSz(HKEY_LOCAL_MACHINE, key, name, kView64);
   const std::string value = "C:\\Program Files (x86)\\Palvoro Fax\\Palvoro " + RunTag() + "\\Orfeda.exe";
 
-  EXPECT_TRUE(SetMachineEnvironment(name, value));
+  {
+    BroadcastListener listener;
+    EXPECT_TRUE(SetMachineEnvironment(name, value));
+    // SendMessageTimeout returns after every window handled the broadcast.
+    EXPECT_EQ(listener.Received(), std::vector<std::string>{"Environment"});
+  }
   // Not redirected: the same value in both views.
   EXPECT_EQ(ReadSz(HKEY_LOCAL_MACHINE, key, name, kView64), value);
   EXPECT_EQ(ReadSz(HKEY_LOCAL_MACHINE, key, name, kView32), value);

@@ -65,16 +65,14 @@ TEST_F(RegistryRecords, OptionsKeyStoresScrambledCredentialsAndBranchOnlyWhenNot
     InstallRec.Password = c.password;
     InstallRec.Language = "German";
     WriteOptionsKey();
-    // HKCU\Software is the same in both views on Windows.
-    for (REGSAM view : {kView64, kView32}) {
-      EXPECT_EQ(ReadSz(HKEY_CURRENT_USER, path, "username", view),
-                ScrambleCredential(c.username, 27193));
-      EXPECT_EQ(ReadSz(HKEY_CURRENT_USER, path, "password", view),
-                ScrambleCredential(c.password, 27193));
-      EXPECT_EQ(ReadSz(HKEY_CURRENT_USER, path, "language", view), "German");
-      EXPECT_EQ(ReadSz(HKEY_CURRENT_USER, path, "partnertag", view), "lumora");
-      EXPECT_EQ(ReadSz(HKEY_CURRENT_USER, path, "branch", view), c.storedBranch);
-    }
+    const REGSAM view = kView64;
+    EXPECT_EQ(ReadSz(HKEY_CURRENT_USER, path, "username", view),
+              ScrambleCredential(c.username, 27193));
+    EXPECT_EQ(ReadSz(HKEY_CURRENT_USER, path, "password", view),
+              ScrambleCredential(c.password, 27193));
+    EXPECT_EQ(ReadSz(HKEY_CURRENT_USER, path, "language", view), "German");
+    EXPECT_EQ(ReadSz(HKEY_CURRENT_USER, path, "partnertag", view), "lumora");
+    EXPECT_EQ(ReadSz(HKEY_CURRENT_USER, path, "branch", view), c.storedBranch);
   }
   // The last case: a one-character password is six characters ending in "$00".
   InstallRec.Password = "z";
@@ -87,6 +85,22 @@ TEST_F(RegistryRecords, OptionsKeyStoresScrambledCredentialsAndBranchOnlyWhenNot
   InstallRec.Password.clear();
   WriteOptionsKey();
   EXPECT_EQ(ReadSz(HKEY_CURRENT_USER, path, "password", kView64), "");
+}
+
+TEST_F(RegistryRecords, OptionsKeyStaysInSoftwareAfterAPerUserEntryOn64BitWindows) {
+  // A per-user installation before this one left HKCU\Software\Wow6432Node behind.
+  const std::string entry = Entry("Earlier Per-User Install");
+  InstallRec.Username = "u";
+  ASSERT_TRUE(CreateSoftwareEntryUser(entry, "no Comment", "", "C:\\x\\uninstall.exe", "p", "1", "",
+                                      "", entry));
+  ASSERT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\Wow6432Node", kView64));
+  WriteOptionsKey();
+  const std::string path = "Software\\" + provider_ + "\\Palvoro\\options";
+  EXPECT_EQ(ReadSz(HKEY_CURRENT_USER, path, "username", kView64), ScrambleCredential("u", 27193));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Wow6432Node\\" + provider_, kView64));
+  // The lookup finds the entry it wrote.
+  EXPECT_EQ(GetSoftwareEntryUser(entry),
+            "C:\\x\\uninstall.exe -uninstall \"\\Software\\" + provider_ + "\\Palvoro\\uninstall\"");
 }
 
 TEST_F(RegistryRecords, UninstallKeyHoldsTheNineValuesInTheProgramsView) {
