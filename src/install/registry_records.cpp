@@ -20,11 +20,17 @@ std::wstring RelativeKeyPath(const std::string& path) {
   return Widen(std::string_view(path).substr(start));
 }
 
-// Opens the key with full access, creating it and its missing parents.
+// Opens the key with full access, creating it and its missing parents. HKLM keys are in
+// this 32-bit program's own view. HKCU\Software is one key for both views on Windows;
+// naming the 64-bit view keeps it so under Wine too, which otherwise sends a 32-bit
+// program's HKCU\Software keys below HKCU\Software\Wow6432Node once that key exists
+// (as after a per-user installation on 64-bit Windows).
 UniqueHKey OpenOrCreateKey(HKEY hive, const std::string& path) {
   UniqueHKey key;
+  const REGSAM view = hive == HKEY_CURRENT_USER ? KEY_WOW64_64KEY : 0;
   LONG rc = RegCreateKeyExW(hive, RelativeKeyPath(path).c_str(), 0, nullptr,
-                            REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, key.put(), nullptr);
+                            REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS | view, nullptr, key.put(),
+                            nullptr);
   if (rc != ERROR_SUCCESS) key.reset();
   return key;
 }
