@@ -7,7 +7,7 @@
 
 #include "app/startup.h"
 #include "app/state.h"
-#include "base/build_config.h"
+#include "build_config.h"
 #include "base/errors.h"
 #include "base/text.h"
 #include "install/archive_jobs.h"
@@ -24,10 +24,6 @@
 #include "workers/timed_message_box.h"
 
 namespace {
-
-// The built-in key and application name of the update server.
-constexpr const char* kApiKey = "k8r2!tWQ5jHMLPD7*x.-~4039";
-constexpr const char* kAppName = "orfeda_2018";
 
 // A box nobody answers must not hold a deployment tool for ever.
 constexpr unsigned kSilentMessageTimeoutMs = 60000;
@@ -155,7 +151,7 @@ void ReleaseDownload(TQDAPIClient& client) {
 }
 
 void PartnerDownload(TQDAPIClient& client) {
-  const std::string appname = std::string(kAppName) + "_" + InstallRec.Partner;
+  const std::string appname = std::string(kQDAPIAppName) + "_" + InstallRec.Partner;
   client.setAppname(appname);
   Authenticate(client, txtPartnerAuthValidate);
   WriteLog("| " + txtPartnerGetLatestVersion);
@@ -274,9 +270,9 @@ void RegisterInstallation() {
 silent::Outcome RunSequence() {
   WriteLog("silent install started...");
   auto client = std::make_unique<TQDAPIClient>(build_config::kUpdateServerUrl, "", "");
-  client->setKey(kApiKey);
+  client->setKey(kQDAPIKey);
   client->setBranch(Branch);
-  client->setAppname(kAppName);
+  client->setAppname(kQDAPIAppName);
   client->setVersion(InstallRec.Version);
 
   InstallRec.Provider = "Palvoro Fax";
