@@ -138,6 +138,7 @@ class ReleaseSpec:
     branch: str = "stable"
     versions: tuple[str, ...] = ("2.4.0.0", "2.5.0.0")  # the last one is the latest
     partner_versions: tuple[str, ...] = ("1.0.3",)
+    empty_versions: tuple[str, ...] = ()  # versions listed without any file
     components: dict = field(default_factory=lambda: {
         "orfeda": {"Name": "Orfeda"},
         "manual": {"Name": "Manual", "cmd": "manual.pdf"},
@@ -197,7 +198,8 @@ def make_release(root: Path, spec: ReleaseSpec | None = None, work: Path | None 
     for version in spec.versions:
         folder = root / spec.branch / APPNAME / version
         folder.mkdir(parents=True)
-        _release_archive(folder / RELEASE_ARCHIVE, spec, version)
+        if version not in spec.empty_versions:
+            _release_archive(folder / RELEASE_ARCHIVE, spec, version)
     for version in spec.partner_versions:
         folder = root / spec.branch / f"{APPNAME}_{PARTNER}" / version
         folder.mkdir(parents=True)

@@ -1,0 +1,333 @@
+"""The silent install end to end: setup.exe -silent under Wine against the local HTTPS
+update server, checked the way an administrator meets the result (files, registry, links,
+environment, the log and the full exit code)."""
+from __future__ import annotations
+
+import contextlib
+import os
+import shutil
+import subprocess
+import sys
+from pathlib import Path
+
+import pytest
+
+REPO = Path(__file__).resolve().parents[2]
+sys.path.insert(0, str(REPO / "tools" / "demo"))
+sys.path.insert(0, str(REPO / "tools" / "devserver"))
+
+import installation as inst  # noqa: E402
+import localbuild  # noqa: E402
+import release  # noqa: E402
+
+pytestmark = pytest.mark.skipif(sys.platform != "linux", reason="runs Windows programs under Wine")
+
+USERNAME = "demo"
+PASSWORD = "pa ss&wörd"
+ARGS = ["-silent", "/username", USERNAME, "/password", PASSWORD]
+LATEST = "2.5.0.0"
+PARTNER_VERSION = "1.0.3"
+ROOT_WIN = inst.DEFAULT_ROOT_WIN
+DRIVER_LOG = "novaPDF8PrinterDriver(x64)"
+OEM_LOG = "novaPDF8OEM(x64)"
+
+
+def scramble(text: str, key: int = 27193) -> str:
+    out = []
+    for ch in text:
+        r = (ord(ch) & 0xFF) ^ (key >> 8)
+        out.append(f"${r:02X}$00")
+        key = ((key + r) * 38461 + 21187) % 65536
+    return "".join(out)
+
+
+# --- session set-up: the local build, the CA, the releases --------------------------------
+
+@pytest.fixture(scope="session")
+def build():
+    if not os.environ.get("WINEPREFIX") or not os.environ.get("DISPLAY"):
+        pytest.skip("needs the Wine prefix and display of tools/test")
+    bdir = localbuild.ensure_built()
+    os.environ["ORFEDA_WIN32_BUILD"] = str(bdir)
+    return bdir
+
+
+@pytest.fixture(scope="session")
+def certdir(build, tmp_path_factory):
+    from devserver import make_certificates
+    folder = REPO / "build" / "devserver-ca"
+    make_certificates(str(folder))
+    trust = build / "trust_ca.exe"
+    marker = Path(inst.prefix()) / ".orfeda-silent-ca"
+    if not marker.exists() or marker.read_bytes() != (folder / "ca.der").read_bytes():
+        subprocess.run(["wine", str(trust), "Z:" + str(folder / "ca.der").replace("/", "\\")],
+                       check=True, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, timeout=120)
+        marker.write_bytes((folder / "ca.der").read_bytes())
+    return folder
+
+
+_releases: dict = {}
+
+
+def release_root(tmp_root: Path, name: str, **changes) -> Path:
+    """A release tree per variant, built once per session."""
+    if name not in _releases:
+        _releases[name] = release.make_release(tmp_root / name, release.ReleaseSpec(**changes),
+                                               tmp_root / f"{name}-work")
+    return _releases[name]
+
+
+@pytest.fixture(scope="session")
+def releases(tmp_path_factory, build):
+    return tmp_path_factory.mktemp("releases")
+
+
+@contextlib.contextmanager
+def update_server(root: Path | None, certdir: Path, faults: dict | None = None):
+    """The local update server on the port built into setup.exe; None serves nothing."""
+    if root is None:
+        yield None
+        return
+    from devserver import DevServer
+    server = DevServer(str(root), port=localbuild.local_port(), certdir=str(certdir), faults=faults)
+    server.start()
+    try:
+        yield server
+    finally:
+        server.stop()
+
+
+def uninstall_packages() -> None:
+    """Removes the demo driver packages installed by an earlier run (by their marker files)."""
+    for folder in (release.DRIVER_FOLDER, release.OEM_FOLDER):
+        shutil.rmtree(inst.host_path(rf"C:\Program Files\{folder}"), ignore_errors=True)
+
+
+def clean_installation(extra_roots=()) -> None:
+    """Puts the prefix back to a machine without the application."""
+    for root in (ROOT_WIN, *extra_roots):
+        shutil.rmtree(inst.host_path(root), ignore_errors=True)
+    shutil.rmtree(inst.host_path(inst.TEMP_WIN + r"\Orfeda"), ignore_errors=True)
+    for log in inst.host_path(inst.TEMP_WIN).glob("Setup_*.log"):
+        log.unlink()
+    for users in ("all", "me"):
+        for link in inst.links(users).values():
+            if link.exists():
+                link.unlink()
+    for key, view in ((rf"HKCU\{inst.PRODUCT_KEY}", "64"), (r"HKCU\Software\Wow6432Node", "64"),
+                      (rf"HKLM\{inst.PRODUCT_KEY}", "32"),
+                      (rf"HKLM\{inst.UNINSTALL_PARENT}\{inst.APPLICATION}", "64"),
+                      (rf"HKCU\{inst.UNINSTALL_PARENT}\{inst.APPLICATION}", "64")):
+        inst.reg_delete(key, view)
+    subprocess.run(["wine", "reg", "delete", inst.ENV_KEY, "/v", "ORFEDAINSTALLPATH", "/f"],
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+    uninstall_packages()
+
+
+@pytest.fixture
+def clean():
+    clean_installation()
+    yield
+    clean_installation()
+
+
+def in_order(lines: list[str], expected: list[str]) -> list[str]:
+    """The expected lines that are not found in this order in the log (empty: all found)."""
+    i = 0
+    missing = []
+    for want in expected:
+        j = i
+        while j < len(lines) and lines[j] != want:
+            j += 1
+        if j == len(lines):
+            missing.append(want)
+        else:
+            i = j + 1
+    return missing
+
+
+# --- the happy path -----------------------------------------------------------------------
+
+def test_silent_install_for_all_users(build, certdir, releases, clean):
+    root = release_root(releases, "demo")
+    with update_server(root, certdir) as server:
+        result = inst.run_setup(ARGS)
+    log = result.log
+    assert result.exit_code == 0, "\n".join(log)
+
+    staging = inst.TEMP_WIN + r"\Orfeda\orfeda_release"
+    exe = ROOT_WIN + r"\Orfeda.exe"
+    missing = in_order(log, [
+        "start silent install", "check parameter...", "silent install started...",
+        "InstallRec.Provider :=Palvoro Fax", "InstallRec.Producer := Palvoro",
+        "InstallRec.PrinterName := Palvoro Fax", "InstallRec.ApplicationName := Palvoro Fax",
+        "InstallRec.Partner := kqx",
+        "| Auth validate...", "| get defined version...", f"Version:  {LATEST}",
+        "| Listfiles...", "| Download File...", "| Download File ",
+        f"Download File {release.RELEASE_ARCHIVE}", "| Check MD5...", "| Extracting Files...",
+        "| get components ok", "| finished",
+        "| Auth validate...", "| Get latest Version...", f"| Server: {server.url}",
+        "| Branch: stable", "| Appname: orfeda_2018_kqx", "| get defined version...",
+        f"Partner Version: {PARTNER_VERSION}", "| Listfiles...", "| Download files...",
+        f"| Download files {release.PARTNER_ARCHIVE}", "| Check MD5...", "| Extracting files...",
+        "| CreateVersiontxt ok", "| finished",
+        "start preexecute", 'Execution of preexec script "preexec.bat" succeed.', "end preexecute",
+        "start components", "component : Orfeda", f"ForceDirectories {ROOT_WIN} ok",
+        "CreateOrfedaini ok", "Createupdatercfg ok", f"ORFEDAINSTALLPATH : {exe}",
+        f"Execution of {DRIVER_LOG} succeed.", f"Execution of {OEM_LOG} succeed.",
+        "Install Printer ok", "end components",
+        "start postexecute", 'Execution of postexec script "postexec.bat" succeed.', "end postexecute",
+        "Add program information...", "start CreateSoftwareEntryAll", "end CreateSoftwareEntryAll -1",
+        "start CreateAutoStartAll", "end CreateAutoStartAll -1",
+        "start CreateStartMenuAll", "end CreateStartMenuAll -1",
+        "RegWriteUninstall ok", "setup finished...",
+    ])
+    assert not missing, "log lines missing or out of order: %s\n%s" % (missing, "\n".join(log))
+    assert log[-1] == "setup finished..."
+    assert not [l for l in log if "failed" in l or "error" in l.lower() or l.startswith("Error")]
+
+    # The installed tree: the release's files and the partner package below "partner".
+    installed = inst.host_path(ROOT_WIN)
+    for rel in ("Orfeda.exe", "uninstall.exe", "readme.txt", "doc/manual.txt",
+                f"partner/nova/{release.DRIVER}", f"partner/nova/{release.OEM}",
+                "partner/image/ShortCut.ico"):
+        assert (installed / rel).is_file(), rel
+    assert (installed / "partner" / "version.txt").read_bytes() == PARTNER_VERSION.encode() + b"\r\n"
+    assert not (installed / "version.txt").exists()
+    ini = (installed / "Orfeda.ini").read_bytes().decode("cp1252").splitlines()
+    assert ini[:5] == ["[details]", "provider=Palvoro Fax", "producer=Palvoro", "language=English",
+                       "partner=kqx"]
+    cfg = (installed / "updater.cfg").read_bytes().decode("cp1252").splitlines()
+    assert cfg[:2] == ["[updater]", rf"inifile='{inst.TEMP_WIN}\Palvoro Fax\Palvoro\updater.ini'"]
+
+    # Registry: options key, the product's uninstall key, the Windows uninstall entry.
+    options = inst.reg_query(rf"HKCU\{inst.PRODUCT_KEY}\options", "64")
+    assert options == {"username": scramble(USERNAME), "password": scramble(PASSWORD),
+                       "language": "English", "partnertag": "lumora"}
+    assert inst.reg_query(rf"HKLM\{inst.PRODUCT_KEY}\uninstall") == {
+        "PrinterName": "Palvoro Fax", "ApplicationName": "Palvoro Fax", "Provider": "Palvoro Fax",
+        "Producer": "Palvoro", "InstPath": ROOT_WIN, "Users": "all",
+        "ShortCut": "-1", "AutoStart": "-1", "StartMenu": "-1"}
+    entry = inst.reg_query(rf"HKLM\{inst.UNINSTALL_PARENT}\{inst.APPLICATION}", "64")
+    assert entry["DisplayName"] == "Palvoro Fax"
+    assert entry["DisplayVersion"] == LATEST
+    assert entry["Publisher"] == "Palvoro Fax"
+    assert entry["Comments"] == "no Comment"
+    assert entry["UninstallString"] == (
+        ROOT_WIN + r'\uninstall.exe -uninstall "\Software\Palvoro Fax\Palvoro\uninstall"')
+
+    # Environment, links, scripts, driver packages, and the ZIP library files removed.
+    assert inst.reg_query(inst.ENV_KEY, "")["ORFEDAINSTALLPATH"] == exe
+    for kind, link in inst.links("all").items():
+        assert link.is_file(), kind
+        assert "Orfeda.exe" in link.read_bytes().decode("utf-16-le", "replace") or \
+            b"Orfeda.exe" in link.read_bytes(), kind
+    for script in ("preexec", "postexec"):
+        marker = inst.host_path(staging + rf"\exec\{script}.done")
+        assert marker.is_file(), script
+    assert (inst.host_path(rf"C:\Program Files\{release.DRIVER_FOLDER}") / release.DRIVER_MARKER).is_file()
+    assert (inst.host_path(rf"C:\Program Files\{release.OEM_FOLDER}") / release.OEM_MARKER).is_file()
+    assert not (build / "DelZip192.dll").exists()
+    assert not (build / "DelZip192x64.dll").exists()
+
+
+# --- variants -----------------------------------------------------------------------------
+
+MY_PATH = r"C:\silent-target"
+
+VARIANTS = [
+    # id, extra args, release variant (name, spec changes), faults, exit code, log ending
+    ("user-me", ["/user", "me"], ("demo", {}), None, 0, ["RegWriteUninstall ok", "setup finished..."]),
+    ("language-deutsch", ["/language", "Deutsch"], ("demo", {}), None, 0, ["setup finished..."]),
+    ("language-german", ["/language", "german"], ("demo", {}), None, 0, ["setup finished..."]),
+    ("language-englisch", ["/language", "englisch"], ("demo", {}), None, 0, ["setup finished..."]),
+    ("language-french", ["/language", "French"], ("demo", {}), None, 0, ["setup finished..."]),
+    ("path-given", ["/path", MY_PATH], ("demo", {}), None, 0, ["setup finished..."]),
+    ("path-unwritable", ["/path", r"Q:\no\such\drive"], ("demo", {}), None, 1603,
+     ["You dont have the permission to wright in your choosen folder.\n\r\n\rPlease choose another "
+      "destination Folder.", "abort Setup...", "exit"]),
+    ("version-known", ["/version", "2.4.0.0"], ("demo", {}), None, 0, ["setup finished..."]),
+    ("version-unknown", ["/version", "9.9.9.9"], ("demo", {}), None, 1603,
+     ["| get defined version...", "validate of 9.9.9.9 failed"]),
+    ("checksum-mismatch", [], ("demo", {}), {"bad_checksum": True}, 1603,
+     ["| Checksum incorrect...", "File exists *", "FileSize *",
+      f"Checksum incorrect...{release.RELEASE_ARCHIVE}"]),
+    ("download-refused", [], ("demo", {}), {"refuse_download": True}, 1603,
+     ["| Extracting Files...", "| error extracting!", "exit"]),
+    ("server-down", [], None, None, 1603, ["auth_key failed, OuMessage: *", "exit"]),
+    ("empty-file-list", [], ("empty", {"versions": ("3.0.0.0",), "empty_versions": ("3.0.0.0",)}),
+     None, 1603, ["| Listfiles...", "update_listfiles, OuMessage: "]),
+    ("no-orfeda-component", [], ("nocomp", {"components": {"manual": {"Name": "Manual"}}}), None, 0,
+     ["setup finished..."]),
+    ("driver-1603", [], ("drvfail", {"driver": "fail"}), None, 1603, ["setup finished..."]),
+    ("driver-3010", [], ("drvreboot", {"driver": "reboot"}), None, 3010, ["setup finished..."]),
+]
+
+
+def ends_with(log: list[str], ending: list[str]) -> bool:
+    """The log's last lines; an expected line ending in " *" matches any line it starts."""
+    tail = log[-len(ending):]
+    return len(tail) == len(ending) and all(
+        line == want or (want.endswith(" *") and line.startswith(want[:-1]))
+        for line, want in zip(tail, ending))
+
+
+@pytest.mark.parametrize("name,args,variant,faults,code,ending", VARIANTS, ids=[v[0] for v in VARIANTS])
+def test_silent_variants(build, certdir, releases, clean, name, args, variant, faults, code, ending):
+    root = release_root(releases, variant[0], **variant[1]) if variant else None
+    try:
+        with update_server(root, certdir, faults):
+            result = inst.run_setup(ARGS + args)
+        log = result.log
+        assert result.exit_code == code, "\n".join(log)
+        assert ends_with(log, ending), "log ends:\n" + "\n".join(log[-12:])
+        check_variant(name, log)
+    finally:
+        shutil.rmtree(inst.host_path(MY_PATH), ignore_errors=True)
+
+
+def check_variant(name: str, log: list[str]) -> None:
+    installed = inst.host_path(ROOT_WIN)
+    if name == "user-me":
+        entry = inst.reg_query(rf"HKCU\{inst.UNINSTALL_PARENT}\{inst.APPLICATION}", "64")
+        assert entry["DisplayName"] == "Palvoro Fax"
+        assert not inst.reg_query(rf"HKLM\{inst.UNINSTALL_PARENT}\{inst.APPLICATION}", "64")
+        assert all(link.is_file() for link in inst.links("me").values())
+        assert not any(link.exists() for link in inst.links("all").values())
+        assert inst.reg_query(rf"HKLM\{inst.PRODUCT_KEY}\uninstall")["Users"] == "me"
+    elif name.startswith("language-"):
+        want = {"deutsch": "Deutsch", "german": "Deutsch", "englisch": "English",
+                "french": "French"}[name.split("-")[1]]
+        ini = (installed / "Orfeda.ini").read_bytes().decode("cp1252")
+        assert f"language={want}" in ini.splitlines()
+        assert inst.reg_query(rf"HKCU\{inst.PRODUCT_KEY}\options", "64")["language"] == want
+    elif name == "path-given":
+        target = MY_PATH + r"\Palvoro Fax\Palvoro"
+        assert (inst.host_path(target) / "Orfeda.exe").is_file()
+        assert not installed.exists()
+        assert inst.reg_query(rf"HKLM\{inst.PRODUCT_KEY}\uninstall")["InstPath"] == target
+    elif name == "path-unwritable":
+        assert not inst.host_path(inst.TEMP_WIN + r"\Orfeda").exists()
+        assert "silent install started..." not in log
+    elif name == "version-known":
+        assert "Version:  2.4.0.0" in log
+        entry = inst.reg_query(rf"HKLM\{inst.UNINSTALL_PARENT}\{inst.APPLICATION}", "64")
+        assert entry["DisplayVersion"] == "2.4.0.0"
+    elif name in ("version-unknown", "checksum-mismatch", "download-refused", "server-down",
+                  "empty-file-list"):
+        assert not installed.exists()
+        assert not inst.reg_query(rf"HKLM\{inst.PRODUCT_KEY}\uninstall")
+    elif name == "no-orfeda-component":
+        i = log.index("start components")
+        assert log[i + 1] == "end components"
+        assert not (installed / "Orfeda.exe").exists()
+        assert inst.reg_query(rf"HKLM\{inst.UNINSTALL_PARENT}\{inst.APPLICATION}", "64")
+        assert all(link.is_file() for link in inst.links("all").values())
+    elif name == "driver-1603":
+        assert f"Execution of {DRIVER_LOG} failed." in log
+        assert "InstallPrinter failed" in log
+        assert f"Execution of {OEM_LOG} succeed." in log
+    elif name == "driver-3010":
+        i = log.index(f"Execution of {DRIVER_LOG} succeed.")
+        assert "restart" in log[i + 1]
+        assert "InstallPrinter failed" not in log and "Install Printer ok" in log
