@@ -13,7 +13,7 @@ from pathlib import Path
 import pytest
 
 REPO = Path(__file__).resolve().parents[2]
-sys.path.insert(0, str(REPO / "tools" / "demo"))
+sys.path.insert(0, str(REPO / "tools" / "demolib"))
 sys.path.insert(0, str(REPO / "tools" / "devserver"))
 
 import installation as inst  # noqa: E402
@@ -97,31 +97,8 @@ def update_server(root: Path | None, certdir: Path, faults: dict | None = None):
         server.stop()
 
 
-def uninstall_packages() -> None:
-    """Removes the demo driver packages installed by an earlier run (by their marker files)."""
-    for folder in (release.DRIVER_FOLDER, release.OEM_FOLDER):
-        shutil.rmtree(inst.host_path(rf"C:\Program Files\{folder}"), ignore_errors=True)
-
-
 def clean_installation(extra_roots=()) -> None:
-    """Puts the prefix back to a machine without the application."""
-    for root in (ROOT_WIN, *extra_roots):
-        shutil.rmtree(inst.host_path(root), ignore_errors=True)
-    shutil.rmtree(inst.host_path(inst.TEMP_WIN + r"\Orfeda"), ignore_errors=True)
-    for log in inst.host_path(inst.TEMP_WIN).glob("Setup_*.log"):
-        log.unlink()
-    for users in ("all", "me"):
-        for link in inst.links(users).values():
-            if link.exists():
-                link.unlink()
-    for key, view in ((rf"HKCU\{inst.PRODUCT_KEY}", "64"), (r"HKCU\Software\Wow6432Node", "64"),
-                      (rf"HKLM\{inst.PRODUCT_KEY}", "32"),
-                      (rf"HKLM\{inst.UNINSTALL_PARENT}\{inst.APPLICATION}", "64"),
-                      (rf"HKCU\{inst.UNINSTALL_PARENT}\{inst.APPLICATION}", "64")):
-        inst.reg_delete(key, view)
-    subprocess.run(["wine", "reg", "delete", inst.ENV_KEY, "/v", "ORFEDAINSTALLPATH", "/f"],
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
-    uninstall_packages()
+    inst.clean_installation(extra_roots)
 
 
 @pytest.fixture

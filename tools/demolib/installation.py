@@ -13,6 +13,9 @@ import time
 from dataclasses import dataclass
 from pathlib import Path
 
+import shutil
+
+import release
 from release import ROOT, runexit_exe, win32_build  # noqa: E402  (same folder)
 
 PROVIDER = "Palvoro Fax"
@@ -189,3 +192,28 @@ def report(result: RunResult, users: str = "all", install_root_win: str = DEFAUL
     for line in result.log[-log_tail:]:
         out.append("    " + line)
     return "\n".join(out)
+
+
+def clean_installation(extra_roots=()) -> None:
+    """Puts the prefix back to a machine without the application: install root, download
+    area, setup logs, links, registry keys, the environment variable and the demo driver
+    packages' files."""
+    for root in (DEFAULT_ROOT_WIN, *extra_roots):
+        shutil.rmtree(host_path(root), ignore_errors=True)
+    shutil.rmtree(host_path(TEMP_WIN + r"\Orfeda"), ignore_errors=True)
+    for log in host_path(TEMP_WIN).glob("Setup_*.log"):
+        log.unlink()
+    for users in ("all", "me"):
+        for link in links(users).values():
+            if link.exists():
+                link.unlink()
+    # Wine redirects HKCU\Software of 32-bit programs once HKCU\Software\Wow6432Node exists.
+    for key, view in ((rf"HKCU\{PRODUCT_KEY}", "64"), (r"HKCU\Software\Wow6432Node", "64"),
+                      (rf"HKLM\{PRODUCT_KEY}", "32"),
+                      (rf"HKLM\{UNINSTALL_PARENT}\{APPLICATION}", "64"),
+                      (rf"HKCU\{UNINSTALL_PARENT}\{APPLICATION}", "64")):
+        reg_delete(key, view)
+    subprocess.run(["wine", "reg", "delete", ENV_KEY, "/v", "ORFEDAINSTALLPATH", "/f"],
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+    for folder in (release.DRIVER_FOLDER, release.OEM_FOLDER):
+        shutil.rmtree(host_path(rf"C:\Program Files\{folder}"), ignore_errors=True)
