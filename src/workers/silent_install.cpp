@@ -18,6 +18,7 @@
 #include "install/shell_links.h"
 #include "lang/language.h"
 #include "log/log.h"
+#include "net/http.h"
 #include "net/qdapi_client.h"
 #include "workers/printer_packages.h"
 #include "workers/silent_params.h"
@@ -269,7 +270,8 @@ void RegisterInstallation() {
 
 silent::Outcome RunSequence() {
   WriteLog("silent install started...");
-  auto client = std::make_unique<TQDAPIClient>(build_config::kUpdateServerUrl, "", "");
+  auto client = std::make_unique<TQDAPIClient>(std::make_unique<THTTP>(),
+                                               build_config::kUpdateServerUrl, "", "");
   client->setKey(kQDAPIKey);
   client->setBranch(Branch);
   client->setAppname(kQDAPIAppName);

@@ -41,9 +41,9 @@ def ensure_built(jobs: int = 2, quiet: bool = True) -> Path:
                     f"-DORFEDA_UPDATE_SERVER_URL={url}", f"-DORFEDA_PARTNER_PLATFORM_URL={url}"],
                    check=True, stdout=out)
     # Build only what exists in this checkout (the trust helper comes with the transport).
-    available = subprocess.run(["cmake", "--build", str(bdir), "--target", "help"],
-                               stdout=subprocess.PIPE, text=True, check=True).stdout
-    targets = [t for t in TARGETS if f"{t}:" in available or f"{t}.exe:" in available]
+    available = subprocess.run(["ninja", "-C", str(bdir), "-t", "targets", "all"],
+                               stdout=subprocess.PIPE, text=True, check=True).stdout.splitlines()
+    targets = [t for t in TARGETS if any(line.startswith(f"{t}:") for line in available)]
     proc = subprocess.run(["cmake", "--build", str(bdir), "-j", str(jobs), "--target", *targets],
                           stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
     if proc.returncode != 0:

@@ -59,9 +59,12 @@ def main(argv: list[str]) -> int:
     work = Path(tempfile.mkdtemp(prefix="orfeda-demo-"))
     try:
         root = release.make_release(work / "releases", release.ReleaseSpec(), work / "work")
-        users = "me" if "me" in setup_args[setup_args.index("/user") + 1:][:1] else "all" \
-            if "/user" in setup_args else "all"
-        path_arg = setup_args[setup_args.index("/path") + 1] if "/path" in setup_args else None
+        def value_of(name):
+            if name in setup_args and setup_args.index(name) + 1 < len(setup_args):
+                return setup_args[setup_args.index(name) + 1]
+            return None
+        users = value_of("/user") or "all"
+        path_arg = value_of("/path")
         install_root = (path_arg.rstrip("\\") + r"\Palvoro Fax\Palvoro") if path_arg else inst.DEFAULT_ROOT_WIN
         server = DevServer(str(root), port=localbuild.local_port(), certdir=str(certdir))
         server.start()
