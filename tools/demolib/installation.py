@@ -89,15 +89,21 @@ def newest_log(since: float) -> Path | None:
     return max(logs, key=lambda p: p.stat().st_mtime) if logs else None
 
 
+STAMP = r"[0-9]{1,4}[./\-][0-9]{1,2}[./\-][0-9]{1,4} [0-9]{1,2}:[0-9]{2}(?::[0-9]{2})?(?: ?[AP]M)?: "
+
+
 def log_lines(path: Path | None) -> list[str]:
-    """The log's texts without their date and time prefix."""
+    """The log's texts without their date and time prefix. A text may itself hold line
+    breaks, so a line is everything up to the next line that starts with a time stamp."""
     if not path or not path.exists():
         return []
+    content = path.read_bytes().decode("cp1252", errors="replace")
+    starts = [m for m in re.finditer(r"(?:^|\r\n)(" + STAMP + ")", content)]
     out = []
-    for raw in path.read_bytes().decode("cp1252", errors="replace").splitlines():
-        # "<date> <time>: text" in the locale's format; the text follows the first ": ".
-        m = re.match(r"^[0-9./\- ]+[0-9:]+ ?(?:AM|PM)?: (.*)$", raw)
-        out.append(m.group(1) if m else raw)
+    for i, m in enumerate(starts):
+        end = starts[i + 1].start() if i + 1 < len(starts) else len(content)
+        text = content[m.end():end]
+        out.append(text[:-2] if text.endswith("\r\n") else text)
     return out
 
 
