@@ -81,6 +81,8 @@ class RunResult:
     seconds: float
     log_path: Path | None
     log: list[str]
+    peak_working_set: int = 0  # bytes, sampled while it ran
+    peak_private: int = 0
 
 
 def newest_log(since: float) -> Path | None:
@@ -117,7 +119,11 @@ def run_setup(args: list[str], timeout: float = 300) -> RunResult:
     m = re.search(r"exitcode=(\d+)", proc.stdout)
     code = int(m.group(1)) if m else -1
     log = newest_log(start)
-    return RunResult(code, seconds, log, log_lines(log))
+
+    def figure(name):
+        f = re.search(name + r"=(\d+)", proc.stdout)
+        return int(f.group(1)) if f else 0
+    return RunResult(code, seconds, log, log_lines(log), figure("peakworkingset"), figure("peakprivate"))
 
 
 def reg_query(key: str, view: str = "32") -> dict[str, str]:

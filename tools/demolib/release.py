@@ -21,6 +21,7 @@ from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[2]
 APPNAME = "orfeda_2018"
+API_KEY = "k8r2!tWQ5jHMLPD7*x.-~4039"
 PARTNER = "kqx"
 RELEASE_ARCHIVE = "orfeda_release.zip"
 PARTNER_ARCHIVE = "partner_kqx.zip"

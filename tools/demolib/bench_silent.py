@@ -1,0 +1,100 @@
+"""Benchmark: the silent install of a large release against the local update server, and in
+the same run a native baseline doing the same work (curl download, md5sum, unzip, cp -r).
+
+Run through tools/bench-silent (it prepares the build, the prefix and the display).
+Prints the figures; it asserts nothing.
+"""
+from __future__ import annotations
+
+import argparse
+import json
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+from pathlib import Path
+
+HERE = Path(__file__).resolve().parent
+sys.path.insert(0, str(HERE))
+sys.path.insert(0, str(HERE.parent / "devserver"))
+
+import installation as inst  # noqa: E402
+import localbuild  # noqa: E402
+import release  # noqa: E402
+from run_demo import trust_ca  # noqa: E402
+
+
+def baseline(url: str, cafile: Path, work: Path, version: str, pversion: str) -> dict:
+    """The same work natively: key login, list, download, MD5, unpack, copy into a root."""
+    def curl(*args):
+        return subprocess.run(["curl", "-sS", "--fail", "--cacert", str(cafile), *args],
+                              check=True, stdout=subprocess.PIPE).stdout
+
+    start = time.time()
+    sid = json.loads(curl("--data-urlencode", "key=" + release.API_KEY, url + "/qdapi/auth/"))["sid"]
+    target = work / "installed"
+    for app, ver in (("orfeda_2018", version), ("orfeda_2018_kqx", pversion)):
+        q = f"{url}/qdapi/update/?branch=stable&appname={app}&version={ver}&sid={sid}"
+        files = json.loads(curl(q + "&list="))["message"]
+        for f in files:
+            local = work / f["filename"]
+            curl("-o", str(local), q + "&filename=" + f["filename"])
+            md5 = subprocess.run(["md5sum", str(local)], check=True, stdout=subprocess.PIPE,
+                                 text=True).stdout.split()[0]
+            assert md5 == f["checksum"].lower(), f["filename"]
+            folder = work / Path(f["filename"]).stem
+            subprocess.run(["unzip", "-q", "-o", str(local), "-d", str(folder)], check=True)
+            dest = target if app == "orfeda_2018" else target / "partner"
+            dest.mkdir(parents=True, exist_ok=True)
+            subprocess.run(["cp", "-r", str(folder / "files") + "/.", str(dest)], check=True)
+    return {"seconds": time.time() - start}
+
+
+def main(argv: list[str]) -> int:
+    ap = argparse.ArgumentParser(prog="tools/bench-silent")
+    ap.add_argument("--files", type=int, default=2000)
+    ap.add_argument("--file-size", type=int, default=100 * 1024)
+    a = ap.parse_args(argv)
+
+    from devserver import DevServer, make_certificates
+    build = localbuild.build_dir()
+    certdir = localbuild.ROOT / "build" / "devserver-ca"
+    make_certificates(str(certdir))
+    trust_ca(build, certdir)
+    inst.clean_installation()
+
+    work = Path(tempfile.mkdtemp(prefix="orfeda-bench-"))
+    try:
+        t0 = time.time()
+        spec = release.ReleaseSpec(versions=("2.5.0.0",), extra_files=a.files, extra_file_size=a.file_size)
+        root = release.make_release(work / "releases", spec, work / "work")
+        archive = root / "stable" / release.APPNAME / "2.5.0.0" / release.RELEASE_ARCHIVE
+        print(f"release: {a.files} files of {a.file_size} bytes, archive {archive.stat().st_size / 1e6:.1f} MB "
+              f"(built in {time.time() - t0:.1f} s)")
+        server = DevServer(str(root), port=localbuild.local_port(), certdir=str(certdir))
+        server.start()
+        try:
+            result = inst.run_setup(["-silent", "/username", "bench", "/password", "bench"], timeout=1800)
+            (work / "base").mkdir()
+            base = baseline(server.url, certdir / "ca.pem", work / "base", "2.5.0.0", "1.0.3")
+        finally:
+            server.stop()
+        installed = sum(1 for p in inst.host_path(inst.DEFAULT_ROOT_WIN).rglob("*") if p.is_file())
+        ratio = result.seconds / base["seconds"] if base["seconds"] else float("nan")
+        print(f"setup.exe -silent : exit code {result.exit_code}, {result.seconds:.1f} s, "
+              f"{installed} files installed")
+        print(f"  peak working set : {result.peak_working_set / 1048576:.1f} MB, "
+              f"peak private bytes: {result.peak_private / 1048576:.1f} MB")
+        print(f"native baseline   : {base['seconds']:.1f} s (curl + md5sum + unzip + cp -r)")
+        print(f"ratio             : {ratio:.2f} x the baseline")
+        inst.clean_installation()
+        shutil.rmtree(inst.host_path(inst.TEMP_WIN + r"\Orfeda"), ignore_errors=True)
+        return 0 if result.exit_code == 0 else 1
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
