@@ -114,7 +114,10 @@ def make_certificates(folder):
     """Creates ca.pem, ca.der, ca.key, leaf.pem and leaf.key in folder (reused when present)."""
     os.makedirs(folder, exist_ok=True)
     names = ("ca.pem", "ca.der", "leaf.pem", "leaf.key")
-    if all(os.path.exists(os.path.join(folder, n)) for n in names):
+    paths = [os.path.join(folder, n) for n in names]
+    # Certificates are valid for 30 days; a kept set is renewed after 20.
+    if all(os.path.exists(p) for p in paths) and \
+            time.time() - min(os.path.getmtime(p) for p in paths) < 20 * 86400:
         return folder
     with open(os.path.join(folder, "ca.ext"), "w") as f:
         f.write("basicConstraints=critical,CA:TRUE\nkeyUsage=critical,keyCertSign,cRLSign\n"
