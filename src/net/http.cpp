@@ -1,5 +1,6 @@
 #include "net/http.h"
 
+#include <winsock2.h>
 #include <windows.h>
 #include <winhttp.h>
 
@@ -21,6 +22,19 @@ using UniqueInternet = UniqueAny<handles_detail::Traits<HINTERNET, CloseInternet
 
 constexpr wchar_t kFormContentType[] = L"Content-Type: application/x-www-form-urlencoded\r\n";
 constexpr DWORD kUploadChunk = 256 * 1024;
+
+// Socket errors that some WinHTTP implementations pass through, as WinHTTP's own codes.
+DWORD NormalizeError(DWORD code) {
+  switch (code) {
+    case WSAETIMEDOUT: return ERROR_WINHTTP_TIMEOUT;
+    case WSAECONNREFUSED:
+    case WSAEHOSTUNREACH:
+    case WSAENETUNREACH: return ERROR_WINHTTP_CANNOT_CONNECT;
+    case WSAECONNRESET:
+    case WSAECONNABORTED: return ERROR_WINHTTP_CONNECTION_ERROR;
+    default: return code;
+  }
+}
 
 // Text of a failed WinHTTP or system call.
 std::string ErrorTextOf(DWORD code) {
@@ -114,7 +128,7 @@ struct THTTP::Impl {
 };
 
 void THTTP::Impl::Fail(DWORD code, const std::string& context) {
-  if (IsCancelled()) code = ERROR_WINHTTP_OPERATION_CANCELLED;
+  code = IsCancelled() ? ERROR_WINHTTP_OPERATION_CANCELLED : NormalizeError(code);
   errorCode = static_cast<int>(code);
   errorText = ErrorTextOf(code);
   throw EHTTPError(context.empty() ? errorText : context + ": " + errorText);
@@ -223,6 +237,10 @@ std::string THTTP::Impl::Perform(const RequestSpec& spec) {
   DWORD disable = WINHTTP_DISABLE_REDIRECTS;
   WinHttpSetOption(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, &disable, sizeof(disable));
   WinHttpSetTimeouts(request.get(), timeoutMs, timeoutMs, timeoutMs, timeoutMs);
+  // The wait for the answer's headers has a time-out of its own (90 s unless set).
+  DWORD headerWait = static_cast<DWORD>(timeoutMs);
+  WinHttpSetOption(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headerWait,
+                   sizeof(headerWait));
 
   ProxyChoice proxy = ChooseProxy(wurl, host);
   std::wstring wuser = Widen(proxyUser), wpass = Widen(proxyPassword);
