@@ -124,8 +124,10 @@ void SplitProxyServer(std::string_view server, int defaultPort, std::string& hos
     if (!digits.empty() && digits.size() <= 5 &&
         std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
       int p = std::stoi(digits);
-      if (p > 0 && p < 65536) port = p;
-      s.erase(colon);
+      if (p > 0 && p < 65536) {
+        port = p;
+        s.erase(colon);
+      }
     }
   }
   host = s;

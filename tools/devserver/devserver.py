@@ -609,6 +609,8 @@ class DevHTTPServer(http.server.ThreadingHTTPServer):
             if self.verbose:
                 sys.stderr.write("devserver: TLS handshake failed: %s\n" % e)
             return
+        if self.verbose:
+            sys.stderr.write("devserver: %s %s\n" % (tls.version(), tls.cipher()[0]))
         try:
             Handler(tls, client_address, self)
         finally:
