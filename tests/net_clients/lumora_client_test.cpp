@@ -167,7 +167,7 @@ TEST_F(LumoraClientTest, TransportErrorsAreLoggedPerOperation) {
       {[](TLumoraAPIClient& c) { return c.getfaxreportinfo("f1", "r1").status.empty(); },
        "TLumoraAPIClient: http get exception in getfaxreportinfo: "},
       {[](TLumoraAPIClient& c) { return c.getfaxlist().empty(); }, "TLumoraAPIClient: http get exception in getfaxlist: "},
-      {[this](TLumoraAPIClient& c) { return !c.getfaxpreviewPNG("f1", Dir()); },
+      {[this](TLumoraAPIClient& c) { return !c.getfaxpreviewPNG("f1", Folder("fax")); },
        "TLumoraAPIClient: http get exception in getfaxpreviewPNG: "},
       {[&](TLumoraAPIClient& c) { return !c.getfaxdocument("f1", file); },
        "TLumoraAPIClient: http get exception in getfaxdocument: "},
@@ -341,19 +341,20 @@ TEST_F(LumoraClientTest, FaxList) {
 
 TEST_F(LumoraClientTest, FaxFiles) {
   SignedIn();
-  const std::string preview = Dir() + "\\preview\\f1.png";
+  Folder("fax\\preview");
+  const std::string preview = Folder("fax") + "\\preview\\f1.png";
   // Not ready yet: nothing is downloaded.
   Answer(Json(R"({"fax":{"status":"sending"}})"));
-  EXPECT_FALSE(Client().getfaxpreviewPNG("f1", Dir()));
+  EXPECT_FALSE(Client().getfaxpreviewPNG("f1", Folder("fax")));
   EXPECT_EQ(script_->requests.size(), 1u);
   Answer(Json(R"({"fax":{"status":"ok"}})"));
   Answer(Binary("\x89PNG", "image/png"));
-  EXPECT_TRUE(Client().getfaxpreviewPNG("f1", Dir()));
+  EXPECT_TRUE(Client().getfaxpreviewPNG("f1", Folder("fax")));
   EXPECT_EQ(Read(preview), "\x89PNG");
   EXPECT_EQ(Request(2).url, std::string(kSession) + "/api/fax/f1/1/f1.png?sid=abc%2F1");
   // Present already: no second download.
   Answer(Json(R"({"fax":{"status":"ok"}})"));
-  EXPECT_TRUE(Client().getfaxpreviewPNG("f1", Dir()));
+  EXPECT_TRUE(Client().getfaxpreviewPNG("f1", Folder("fax")));
   EXPECT_EQ(script_->requests.size(), 4u);
 
   const std::string pdf = Dir() + "/fax.pdf";

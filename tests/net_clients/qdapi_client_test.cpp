@@ -76,7 +76,7 @@ TEST_F(QDAPIClientTest, RequestsCarryEncodedValues) {
   EXPECT_EQ(client.update_getLatestVersion(), "2.0+1");
   EXPECT_EQ(client.update_listFiles().size(), 1u);
   EXPECT_TRUE(client.auth_logout());
-  EXPECT_TRUE(client.update_downloadFile("my file&v=2.zip", Dir()));
+  EXPECT_TRUE(client.update_downloadFile("my file&v=2.zip", Folder("dl")));
 
   const std::string s = kServer, q = "/qdapi/update/?branch=beta%201&appname=orfeda_2018_lumora";
   const RecordedRequest expected[] = {
@@ -114,7 +114,7 @@ TEST_F(QDAPIClientTest, TransportErrorsAreLoggedPerOperation) {
        "TQDAPIClient: http get exception in update_validateVersion: "},
       {[](TQDAPIClient& c) { return c.update_listFiles().empty(); },
        "TQDAPIClient: http get exception in update_listFiles: "},
-      {[this](TQDAPIClient& c) { return !c.update_downloadFile("a.zip", Dir()); },
+      {[this](TQDAPIClient& c) { return !c.update_downloadFile("a.zip", Folder("dl")); },
        "TQDAPIClient: http get exception inupdate_downloadFile: "},
   };
   for (auto& c : cases) {
@@ -181,7 +181,7 @@ TEST_F(QDAPIClientTest, FileListAnswers) {
 }
 
 TEST_F(QDAPIClientTest, DownloadLeavesAFileOnlyWhenComplete) {
-  const std::string local = Dir() + "\\orfeda.zip";
+  const std::string local = Folder("dl") + "\\orfeda.zip";
   struct Case {
     const char* name;
     ScriptedAnswer answer;
@@ -201,7 +201,7 @@ TEST_F(QDAPIClientTest, DownloadLeavesAFileOnlyWhenComplete) {
     SCOPED_TRACE(c.name);
     if (c.stale) Write(local, "old release");
     Answer(c.answer);
-    EXPECT_EQ(Client().update_downloadFile("orfeda.zip", Dir()), c.result);
+    EXPECT_EQ(Client().update_downloadFile("orfeda.zip", Folder("dl")), c.result);
     EXPECT_EQ(Client().lastErrorMsg(), c.error);
     EXPECT_EQ(Exists(local), c.result);
     if (c.result) {

@@ -108,6 +108,14 @@ class ClientTestBase : public ::testing::Test {
     std::filesystem::remove_all(dir_);
   }
   std::string Dir() const { return dir_.string(); }
+  // A folder for the clients, which join names to it with "\". On Windows it is a real
+  // folder; elsewhere "sub\name" is simply a file name inside Dir(), so all stays there.
+  std::string Folder(const std::string& sub) const {
+#ifdef _WIN32
+    std::filesystem::create_directories(dir_ / sub);
+#endif
+    return (dir_ / sub).string();
+  }
   std::string Log() const {
     std::ifstream in(logFile_, std::ios::binary);
     std::stringstream ss;
