@@ -88,7 +88,8 @@ bool CreateSoftwareEntry(HKEY hive, const char* opName, const std::string& keyNa
                          const std::string& helpLink, const std::string& displayName) {
   const std::string name = opName;
   WriteLog("start " + name);
-  const std::string quotedKey = "\"" + ProductKeyPath() + "\\uninstall\"";
+  std::string quotedKey(1, '"');
+  quotedKey.append(ProductKeyPath()).append("\\uninstall\"");
   const std::string parent = UninstallParentPath(RunningOnWow64());
   WriteLog("BitKey: " + parent);
   UniqueHKey key = OpenOrCreateKey(hive, parent + keyName);
