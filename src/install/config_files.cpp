@@ -37,7 +37,14 @@ bool CreateProductIni() {
 
 bool WriteUpdaterCfg() {
   const std::wstring file = Widen(InstallRec.InstPath + "\\updater.cfg");
-  if (FileExists(file) && !DeleteFileW(file.c_str())) return false;
+  if (FileExists(file)) {
+    // A read-only copy left behind is still ours to replace.
+    DWORD attr = GetFileAttributesW(file.c_str());
+    if (attr & FILE_ATTRIBUTE_READONLY)
+      SetFileAttributesW(file.c_str(), attr & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    // Held open by another program: reported once, never retried.
+    if (!DeleteFileW(file.c_str())) return false;
+  }
   WriteProfileValue(file, L"updater", L"inifile", UpdaterIniValue());
   return true;
 }

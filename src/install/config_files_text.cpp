@@ -6,5 +6,7 @@
 std::string UpdaterIniValue() {
   const std::string path =
       TempDir + "\\" + InstallRec.Provider + "\\" + InstallRec.Producer + "\\updater.ini";
-  return "'" + text::ReplaceAll(path, "'", "''") + "'";
+  std::string quoted(1, '\'');
+  quoted.append(text::ReplaceAll(path, "'", "''")).push_back('\'');
+  return quoted;
 }

@@ -6,6 +6,7 @@
 #include "app/state.h"
 #include "base/errors.h"
 #include "base/handles.h"
+#include "base/text.h"
 #include "base/win_error.h"
 #include "base/win_text.h"
 #include "log/log.h"
@@ -74,20 +75,21 @@ bool RunningOnWow64() {
 // Errors while writing values reach the user; a silent run has nobody to answer a box.
 void ReportWriteError(const std::exception& e) {
   if (SilentMode) {
-    WriteLog(e.what());
+    WriteLog(text::ReplaceAll(e.what(), "\r\n", " "));
     return;
   }
   MessageBoxW(nullptr, Widen(e.what()).c_str(), L"Setup", MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
 }
 
-bool CreateSoftwareEntry(HKEY hive, const char* variant, const std::string& keyName,
+bool CreateSoftwareEntry(HKEY hive, const char* opName, const std::string& keyName,
                          const std::string& comments, const std::string& contact,
                          const std::string& uninstallerPath, const std::string& publisher,
                          const std::string& displayVersion, const std::string& displayIcon,
                          const std::string& helpLink, const std::string& displayName) {
-  const std::string name = std::string("CreateSoftwareEntry") + variant;
+  const std::string name = opName;
   WriteLog("start " + name);
-  const std::string quotedKey = "\"" + ProductKeyPath() + "\\uninstall\"";
+  std::string quotedKey(1, '"');
+  quotedKey.append(ProductKeyPath()).append("\\uninstall\"");
   const std::string parent = UninstallParentPath(RunningOnWow64());
   WriteLog("BitKey: " + parent);
   UniqueHKey key = OpenOrCreateKey(hive, parent + keyName);
@@ -112,8 +114,8 @@ bool CreateSoftwareEntry(HKEY hive, const char* variant, const std::string& keyN
   return true;
 }
 
-std::string GetSoftwareEntry(HKEY hive, const char* variant, const std::string& appName) {
-  const std::string name = std::string("GetSoftwareEntry") + variant;
+std::string GetSoftwareEntry(HKEY hive, const char* opName, const std::string& appName) {
+  const std::string name = opName;
   WriteLog("start " + name);
   const std::string parent = UninstallParentPath(RunningOnWow64());
   WriteLog("BitKey: " + parent);
@@ -184,7 +186,7 @@ bool CreateSoftwareEntryAll(const std::string& keyName, const std::string& comme
                             const std::string& publisher, const std::string& displayVersion,
                             const std::string& displayIcon, const std::string& helpLink,
                             const std::string& displayName) {
-  return CreateSoftwareEntry(HKEY_LOCAL_MACHINE, "All", keyName, comments, contact,
+  return CreateSoftwareEntry(HKEY_LOCAL_MACHINE, "CreateSoftwareEntryAll", keyName, comments, contact,
                              uninstallerPath, publisher, displayVersion, displayIcon, helpLink,
                              displayName);
 }
@@ -194,15 +196,15 @@ bool CreateSoftwareEntryUser(const std::string& keyName, const std::string& comm
                              const std::string& publisher, const std::string& displayVersion,
                              const std::string& displayIcon, const std::string& helpLink,
                              const std::string& displayName) {
-  return CreateSoftwareEntry(HKEY_CURRENT_USER, "User", keyName, comments, contact,
+  return CreateSoftwareEntry(HKEY_CURRENT_USER, "CreateSoftwareEntryUser", keyName, comments, contact,
                              uninstallerPath, publisher, displayVersion, displayIcon, helpLink,
                              displayName);
 }
 
 std::string GetSoftwareEntryAll(const std::string& appName) {
-  return GetSoftwareEntry(HKEY_LOCAL_MACHINE, "All", appName);
+  return GetSoftwareEntry(HKEY_LOCAL_MACHINE, "GetSoftwareEntryAll", appName);
 }
 
 std::string GetSoftwareEntryUser(const std::string& appName) {
-  return GetSoftwareEntry(HKEY_CURRENT_USER, "User", appName);
+  return GetSoftwareEntry(HKEY_CURRENT_USER, "GetSoftwareEntryUser", appName);
 }

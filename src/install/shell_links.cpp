@@ -66,9 +66,9 @@ class OleScope {
   throw EOSError(std::string(what) + ": " + SystemErrorText(static_cast<uint32_t>(hr)));
 }
 
-bool CreateStartMenu(const KNOWNFOLDERID& id, const char* variant, const std::string& subFolder,
+bool CreateStartMenu(const KNOWNFOLDERID& id, const char* opName, const std::string& subFolder,
                      const std::string& target, const std::string& linkName) {
-  const std::string name = std::string("CreateStartMenu") + variant;
+  const std::string name = opName;
   WriteLog("start " + name);
   const std::string startMenu = FolderPath(id);
   std::string linkPath;
@@ -84,9 +84,9 @@ bool CreateStartMenu(const KNOWNFOLDERID& id, const char* variant, const std::st
   return true;
 }
 
-bool CreateAutoStart(const KNOWNFOLDERID& id, const char* variant, const std::string& target,
+bool CreateAutoStart(const KNOWNFOLDERID& id, const char* opName, const std::string& target,
                      const std::string& linkName) {
-  const std::string name = std::string("CreateAutoStart") + variant;
+  const std::string name = opName;
   WriteLog("start " + name);
   CreateLink(target, FolderPath(id) + "\\" + linkName + ".lnk");
   WriteLog("end " + name + " -1");
@@ -121,18 +121,18 @@ bool CreateLink(const std::string& target, const std::string& linkPath) {
 
 bool CreateStartMenuAll(const std::string& subFolder, const std::string& target,
                         const std::string& linkName) {
-  return CreateStartMenu(FOLDERID_CommonStartMenu, "All", subFolder, target, linkName);
+  return CreateStartMenu(FOLDERID_CommonStartMenu, "CreateStartMenuAll", subFolder, target, linkName);
 }
 
 bool CreateStartMenuUser(const std::string& subFolder, const std::string& target,
                          const std::string& linkName) {
-  return CreateStartMenu(FOLDERID_StartMenu, "User", subFolder, target, linkName);
+  return CreateStartMenu(FOLDERID_StartMenu, "CreateStartMenuUser", subFolder, target, linkName);
 }
 
 bool CreateAutoStartAll(const std::string& target, const std::string& linkName) {
-  return CreateAutoStart(FOLDERID_CommonStartup, "All", target, linkName);
+  return CreateAutoStart(FOLDERID_CommonStartup, "CreateAutoStartAll", target, linkName);
 }
 
 bool CreateAutoStartUser(const std::string& target, const std::string& linkName) {
-  return CreateAutoStart(FOLDERID_Startup, "User", target, linkName);
+  return CreateAutoStart(FOLDERID_Startup, "CreateAutoStartUser", target, linkName);
 }

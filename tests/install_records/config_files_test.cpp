@@ -82,6 +82,14 @@ TEST_F(ConfigFiles, UpdaterCfgThatCannotBeDeletedReportsFalseAndStaysAsItWas) {
             "[updater]\r\ninifile='C:\\T\\Palvoro Fax\\Palvoro\\updater.ini'\r\n");
 }
 
+TEST_F(ConfigFiles, ReadOnlyUpdaterCfgIsReplaced) {
+  WriteBytes(File("updater.cfg"), "[updater]\r\ninifile='old'\r\n");
+  ASSERT_TRUE(SetFileAttributesW(Widen(File("updater.cfg")).c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_TRUE(WriteUpdaterCfg());
+  EXPECT_EQ(ReadBytes(File("updater.cfg")),
+            "[updater]\r\ninifile='C:\\T\\Palvoro Fax\\Palvoro\\updater.ini'\r\n");
+}
+
 TEST_F(ConfigFiles, VersionFileIsOneLineReplacingTheOldOne) {
   WriteBytes(File("version.txt"), "0.0.1-very-long-old-version\r\nsecond line\r\n");
   EXPECT_TRUE(WriteVersionFile("8.1.2", scratch_.path()));
