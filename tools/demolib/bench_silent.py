@@ -56,6 +56,7 @@ def main(argv: list[str]) -> int:
     ap = argparse.ArgumentParser(prog="tools/bench-silent")
     ap.add_argument("--files", type=int, default=2000)
     ap.add_argument("--file-size", type=int, default=100 * 1024)
+    ap.add_argument("--runs", type=int, default=2, help="alternating runs of each; the best counts")
     a = ap.parse_args(argv)
 
     from devserver import DevServer, make_certificates
@@ -76,18 +77,37 @@ def main(argv: list[str]) -> int:
         server = DevServer(str(root), port=localbuild.local_port(), certdir=str(certdir))
         server.start()
         try:
-            result = inst.run_setup(["-silent", "/username", "bench", "/password", "bench"], timeout=1800)
-            (work / "base").mkdir()
-            base = baseline(server.url, certdir / "ca.pem", work / "base", "2.5.0.0", "1.0.3")
+            results, bases = [], []
+            for run in range(a.runs):
+                base_dir = work / f"base{run}"
+                base_dir.mkdir()
+                bases.append(baseline(server.url, certdir / "ca.pem", base_dir, "2.5.0.0", "1.0.3"))
+                shutil.rmtree(base_dir)
+                inst.clean_installation()
+                results.append(inst.run_setup(["-silent", "/username", "bench", "/password", "bench"],
+                                              timeout=1800))
+                print(f"  run {run + 1}: setup.exe {results[-1].seconds:.1f} s, baseline {bases[-1]['seconds']:.1f} s")
+            result = min(results, key=lambda r: r.seconds)
+            result.peak_working_set = max(r.peak_working_set for r in results)
+            result.peak_private = max(r.peak_private for r in results)
+            base = min(bases, key=lambda b: b["seconds"])
         finally:
             server.stop()
         installed = sum(1 for p in inst.host_path(inst.DEFAULT_ROOT_WIN).rglob("*") if p.is_file())
         ratio = result.seconds / base["seconds"] if base["seconds"] else float("nan")
-        print(f"setup.exe -silent : exit code {result.exit_code}, {result.seconds:.1f} s, "
+        print(f"setup.exe -silent : exit code {result.exit_code}, {result.seconds:.1f} s (best of {a.runs}), "
               f"{installed} files installed")
         print(f"  peak working set : {result.peak_working_set / 1048576:.1f} MB, "
               f"peak private bytes: {result.peak_private / 1048576:.1f} MB")
-        print(f"native baseline   : {base['seconds']:.1f} s (curl + md5sum + unzip + cp -r)")
+        # Where the time went, from the log's time stamps (one-second resolution).
+        marks = ("silent install started...", "| Download File...", "| Check MD5...",
+                 "| Extracting Files...", "| finished", "start components", "ORFEDAINSTALLPATH",
+                 "end components", "setup finished...")
+        raw = result.log_path.read_bytes().decode("cp1252", "replace").splitlines() if result.log_path else []
+        for line in raw:
+            if any(m in line for m in marks):
+                print("    " + line[:110])
+        print(f"native baseline   : {base['seconds']:.1f} s (curl + md5sum + unzip + cp -r), best of {a.runs}")
         print(f"ratio             : {ratio:.2f} x the baseline")
         inst.clean_installation()
         shutil.rmtree(inst.host_path(inst.TEMP_WIN + r"\Orfeda"), ignore_errors=True)
