@@ -246,9 +246,8 @@ void RegisterInstallation() {
                            InstallRec.ApplicationName);
   }
 
-  UninstallRec.ShortCut = "0";
-  UninstallRec.AutoStart = "0";
-  UninstallRec.StartMenu = "0";
+  // "-1" for each kind of link made below, "0" for the others.
+  UninstallRec = TUninstallRec{"0", "0", "0"};
   const std::string target = InstallRec.InstPath + "\\Orfeda.exe";
   const std::string& name = InstallRec.ApplicationName;
   const std::string prefix = "Error: User: " + InstallRec.Users;
