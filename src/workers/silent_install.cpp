@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <set>
 #include <string>
 
 #include "app/startup.h"
@@ -103,15 +104,16 @@ TFileListArray ListFiles(TQDAPIClient& client) {
 }
 
 // Downloads one listed file and checks its MD5 sum; a refused download is passed over.
-void DownloadAndCheck(TQDAPIClient& client, const TFileList& entry, const PhaseTexts& t) {
+// True when the file was downloaded in this run and its sum matched.
+bool DownloadAndCheck(TQDAPIClient& client, const TFileList& entry, const PhaseTexts& t) {
   if (!ForceDirectories(DownloadArea())) {
     // Without the download area nothing can be stored; the download below then fails and
     // the unpack step reports it.
   }
-  if (!client.update_downloadFile(entry.name, DownloadArea() + "\\")) return;
+  if (!client.update_downloadFile(entry.name, DownloadArea() + "\\")) return false;
   WriteLog("| " + t.checkMD5);
   const std::string path = DownloadArea() + "\\" + entry.name;
-  if (text::ToLower(FileMD5(path)) == text::ToLower(entry.checksum)) return;
+  if (text::ToLower(FileMD5(path)) == text::ToLower(entry.checksum)) return true;
   WriteLog("| " + t.checksumIncorrect);
   if (FileExists(path)) {
     WriteLog("File exists " + path);
@@ -121,6 +123,13 @@ void DownloadAndCheck(TQDAPIClient& client, const TFileList& entry, const PhaseT
   Fail();
 }
 
+// Unpacks a downloaded archive into its folder. What an earlier run unpacked there is
+// removed first: unpacking never overwrites, so old files would stay in place of the new.
+bool Unpack(const std::string& name, const std::string& folder) {
+  DeleteTree(folder);
+  return UnzipArchive(DownloadArea() + "\\" + name, folder);
+}
+
 void ReleaseDownload(TQDAPIClient& client) {
   Authenticate(client, txtAuthValidate);
   SettleVersion(client, InstallRec.Version);
@@ -128,6 +137,7 @@ void ReleaseDownload(TQDAPIClient& client) {
 
   WriteLog("| " + txtListFiles);
   const TFileListArray files = ListFiles(client);
+  std::set<std::string> verified;
 
   const PhaseTexts t{txtAuthValidate, txtDownloading,    txtCheckMD5, txtChecksumIncorrect,
                      txtExtracting,   txtExtractError,   txtDone};
@@ -135,14 +145,15 @@ void ReleaseDownload(TQDAPIClient& client) {
   for (const auto& entry : files) {
     WriteLog("| " + txtDownloadFile);
     WriteLog(txtDownloadFile + entry.name);
-    DownloadAndCheck(client, entry, t);
+    if (DownloadAndCheck(client, entry, t)) verified.insert(entry.name);
   }
 
   WriteLog("| " + t.extracting);
   for (const auto& entry : files) {
     const std::string folder = DownloadArea() + "\\" + silent::ArchiveFolderName(entry.name);
-    if (!UnzipArchive(DownloadArea() + "\\" + entry.name, folder))
-      LogAndExit("| " + t.extractError);
+    // A file whose download failed may be a stale one of an earlier run: only files
+    // checked in this run are unpacked.
+    if (!verified.count(entry.name) || !Unpack(entry.name, folder)) LogAndExit("| " + t.extractError);
     if (FileExists(folder + "\\setup.json")) {
       if (ReadComponents(folder + "\\setup.json")) WriteLog("| " + txtComponentsOk);
     }
@@ -164,6 +175,7 @@ void PartnerDownload(TQDAPIClient& client) {
 
   WriteLog("| " + txtPartnerListFiles);
   const TFileListArray files = ListFiles(client);
+  std::set<std::string> verified;
 
   const PhaseTexts t{txtPartnerAuthValidate, txtPartnerDownloading,  txtPartnerCheckMD5,
                      txtPartnerChecksumIncorrect, txtPartnerExtracting, txtPartnerExtractError,
@@ -171,14 +183,14 @@ void PartnerDownload(TQDAPIClient& client) {
   WriteLog("| " + t.downloading);
   for (const auto& entry : files) {
     WriteLog("| " + txtPartnerDownloadFile + entry.name);
-    DownloadAndCheck(client, entry, t);
+    if (DownloadAndCheck(client, entry, t)) verified.insert(entry.name);
   }
 
   WriteLog("| " + t.extracting);
   const std::string partnerFolder = InstallRec.FromDir + "\\files\\partner";
   for (const auto& entry : files) {
     const std::string folder = DownloadArea() + "\\" + silent::ArchiveFolderName(entry.name);
-    if (!UnzipArchive(DownloadArea() + "\\" + entry.name, folder)) {
+    if (!verified.count(entry.name) || !Unpack(entry.name, folder)) {
       WriteLog("| " + t.extractError);
       Fail();
     }

@@ -208,6 +208,19 @@ def test_silent_install_for_all_users(build, certdir, releases, clean):
     assert not (build / "DelZip192x64.dll").exists()
 
 
+def test_a_later_run_installs_the_new_release_over_the_old_download(build, certdir, releases, clean):
+    """The download area keeps an earlier run's unpacked release; a new version must not be
+    mixed with it."""
+    root = release_root(releases, "demo")
+    with update_server(root, certdir):
+        first = inst.run_setup(ARGS + ["/version", "2.4.0.0"])
+        assert first.exit_code == 0, "\n".join(first.log)
+        second = inst.run_setup(ARGS)
+    assert second.exit_code == 0, "\n".join(second.log)
+    readme = inst.host_path(ROOT_WIN) / "readme.txt"
+    assert readme.read_text().strip() == f"Orfeda demo release {LATEST}"
+
+
 # --- variants -----------------------------------------------------------------------------
 
 MY_PATH = r"C:\silent-target"
