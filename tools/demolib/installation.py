@@ -188,8 +188,9 @@ def report(result: RunResult, users: str = "all", install_root_win: str = DEFAUL
     for title, key in (("options key", rf"HKCU\{PRODUCT_KEY}\options"),
                        ("product uninstall key", rf"HKLM\{PRODUCT_KEY}\uninstall"),
                        ("Windows uninstall entry", rf"{hive}\{UNINSTALL_PARENT}\{APPLICATION}")):
-        # The uninstall entry's path already names Wow6432Node: read it in the 64-bit view.
-        values = reg_query(key, "64" if "Wow6432Node" in key else "32")
+        # The uninstall entry's path already names Wow6432Node, and Wine redirects a 32-bit
+        # reader's HKCU\Software once that node exists there: read those in the 64-bit view.
+        values = reg_query(key, "64" if "Wow6432Node" in key or key.startswith("HKCU") else "32")
         out.append(f"  {title}: {key}")
         if not values:
             out.append("      (missing)")

@@ -29,7 +29,7 @@ def trust_ca(build: Path, certdir: Path) -> None:
 
 
 def main(argv: list[str]) -> int:
-    ap = argparse.ArgumentParser(prog="tools/demo")
+    ap = argparse.ArgumentParser(prog="tools/demo", allow_abbrev=False)
     ap.add_argument("--username", default="demo")
     ap.add_argument("--password", default="demo")
     ap.add_argument("--keep", action="store_true", help="keep the previous installation in the prefix")
