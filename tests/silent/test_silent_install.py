@@ -16,9 +16,9 @@ REPO = Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(REPO / "tools" / "demolib"))
 sys.path.insert(0, str(REPO / "tools" / "devserver"))
 
-import installation as inst  # noqa: E402
-import localbuild  # noqa: E402
-import release  # noqa: E402
+import demo_installation as inst  # noqa: E402
+import demo_build as localbuild  # noqa: E402
+import demo_release as release  # noqa: E402
 
 pytestmark = pytest.mark.skipif(sys.platform != "linux", reason="runs Windows programs under Wine")
 

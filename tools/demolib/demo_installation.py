@@ -15,8 +15,8 @@ from pathlib import Path
 
 import shutil
 
-import release
-from release import ROOT, runexit_exe, win32_build  # noqa: E402  (same folder)
+import demo_release as release
+from demo_release import ROOT, runexit_exe, win32_build  # noqa: E402  (same folder)
 
 PROVIDER = "Palvoro Fax"
 PRODUCER = "Palvoro"

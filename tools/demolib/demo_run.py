@@ -13,9 +13,9 @@ HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE))
 sys.path.insert(0, str(HERE.parent / "devserver"))
 
-import installation as inst  # noqa: E402
-import localbuild  # noqa: E402
-import release  # noqa: E402
+import demo_installation as inst  # noqa: E402
+import demo_build as localbuild  # noqa: E402
+import demo_release as release  # noqa: E402
 
 
 def trust_ca(build: Path, certdir: Path) -> None:
