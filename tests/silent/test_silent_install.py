@@ -249,6 +249,8 @@ VARIANTS = [
      None, 1603, ["| Listfiles...", "update_listfiles, OuMessage: "]),
     ("no-orfeda-component", [], ("nocomp", {"components": {"manual": {"Name": "Manual"}}}), None, 0,
      ["setup finished..."]),
+    ("broken-manifest", [], ("badjson", {"manifest_text": '{"components": {"orfeda": '}), None, 1603,
+     ["| FileExists ok *", "Exception Error in: silent install", "EJSONError : *", "exit"]),
     ("driver-1603", [], ("drvfail", {"driver": "fail"}), None, 1603, ["setup finished..."]),
     ("driver-3010", [], ("drvreboot", {"driver": "reboot"}), None, 3010, ["setup finished..."]),
 ]
@@ -304,7 +306,7 @@ def check_variant(name: str, log: list[str]) -> None:
         entry = inst.reg_query(rf"HKLM\{inst.UNINSTALL_PARENT}\{inst.APPLICATION}", "64")
         assert entry["DisplayVersion"] == "2.4.0.0"
     elif name in ("version-unknown", "checksum-mismatch", "download-refused", "server-down",
-                  "empty-file-list"):
+                  "empty-file-list", "broken-manifest"):
         assert not installed.exists()
         assert not inst.reg_query(rf"HKLM\{inst.PRODUCT_KEY}\uninstall")
     elif name == "no-orfeda-component":

@@ -140,6 +140,7 @@ class ReleaseSpec:
     versions: tuple[str, ...] = ("2.4.0.0", "2.5.0.0")  # the last one is the latest
     partner_versions: tuple[str, ...] = ("1.0.3",)
     empty_versions: tuple[str, ...] = ()  # versions listed without any file
+    manifest_text: str | None = None       # "setup.json" as given, in place of the built one
     components: dict = field(default_factory=lambda: {
         "orfeda": {"Name": "Orfeda"},
         "manual": {"Name": "Manual", "cmd": "manual.pdf"},
@@ -158,7 +159,8 @@ def _release_archive(path: Path, spec: ReleaseSpec, version: str) -> None:
     manifest = {"components": spec.components, "preexec": [PREEXEC], "postexec": [POSTEXEC]}
     bulk = spec.extra_files > 0
     with zipfile.ZipFile(path, "w", zipfile.ZIP_STORED if bulk else zipfile.ZIP_DEFLATED) as z:
-        z.writestr("setup.json", json.dumps(manifest, indent=2))
+        z.writestr("setup.json", spec.manifest_text if spec.manifest_text is not None
+                   else json.dumps(manifest, indent=2))
         z.writestr(f"exec/{PREEXEC}", SCRIPT.format(name="preexec", code=spec.preexec_code))
         z.writestr(f"exec/{POSTEXEC}", SCRIPT.format(name="postexec", code=spec.postexec_code))
         z.write(programs / "Orfeda.exe", "files/Orfeda.exe")
