@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <new>
 
+#include "base/errors.h"
 #include "zip/zip_format.h"
 #include "zip/zip_fs.h"
 
@@ -292,6 +293,7 @@ int TZipEngine::Run(int (TZipEngine::*op)()) {
     errCode_ = kZipInternal;
     errMessage_ = e.what();
   }
+  if (RaiseErrors) throw EZipError(errMessage_);
   return errCode_;
 }
 
