@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <new>
 
+#include "base/errors.h"
 #include "zip/zip_format.h"
 #include "zip/zip_fs.h"
 
@@ -140,8 +141,8 @@ std::vector<std::string> SafeComponents(const std::string& name) {
     if (IsReservedDeviceName(c)) refuse("\"" + c + "\" is a device name");
     comps.push_back(std::move(c));
   }
-  if (comps.empty()) refuse("empty name");
-  return comps;
+  if (comps.empty() && (n.empty() || n.back() != '/')) refuse("empty name");
+  return comps;  // empty only for a folder entry such as "./", which names the base itself
 }
 
 bool Selected(const std::string& rel, const std::vector<std::string>& include, const std::vector<std::string>& exclude) {
@@ -292,6 +293,7 @@ int TZipEngine::Run(int (TZipEngine::*op)()) {
     errCode_ = kZipInternal;
     errMessage_ = e.what();
   }
+  if (RaiseErrors) throw EZipError(errMessage_);
   return errCode_;
 }
 
@@ -346,6 +348,7 @@ int TZipEngine::DoExtract() {
         throw ZipFault(kZipUnsupported, "the entry \"" + e.info.Name + "\" uses compression method " +
                                             std::to_string(e.info.Method));
     }
+    if (comps.empty()) continue;
     if (!ExtrOptions.ExtrDirNames) {
       if (e.info.IsFolder) continue;
       comps.erase(comps.begin(), comps.end() - 1);

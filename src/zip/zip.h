@@ -28,8 +28,10 @@
 //   zip.ExtrOptions.ExtrForceDirs = true;
 //   if (zip.Extract() != 0) log(zip.ErrCode(), zip.ErrMessage());
 //
-// The engine never asks the user anything and never throws: every operation returns an
-// integer result, 0 on success, otherwise the error code also held in ErrCode().
+// The engine never asks the user anything. Every operation returns an integer result, 0 on
+// success, otherwise the error code also held in ErrCode(); with RaiseErrors set, a failure
+// is raised as EZipError (base/errors.h) carrying ErrMessage() instead, after ErrCode() and
+// ErrMessage() have been set.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -126,6 +128,9 @@ class TZipEngine {
   TAddOptions AddOptions;
   TWriteOptions WriteOptions;
   int CompressionLevel = 6;  // zlib level 1..9; 0 stores every entry
+
+  // Raise failures as EZipError instead of returning their code.
+  bool RaiseErrors = false;
 
   // Selection masks used by both Extract() and Add().
   std::vector<std::string> IncludeSpecs;

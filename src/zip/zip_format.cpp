@@ -321,6 +321,19 @@ void TZipReader::ReadCentralDirectory(std::uint64_t cdOffset, std::uint64_t cdSi
       throw ZipFault(kZipBadArchive, "the entry \"" + i.Name + "\" starts outside the archive data");
     entries_.push_back(std::move(ze));
   }
+  // Entries never share or overlap their data: an archive that reuses one block of data
+  // for many entries (a "zip bomb") is refused.
+  std::vector<std::pair<std::uint64_t, std::size_t>> order;
+  order.reserve(entries_.size());
+  for (std::size_t k = 0; k < entries_.size(); ++k) order.emplace_back(entries_[k].localOffset, k);
+  std::sort(order.begin(), order.end());
+  for (std::size_t k = 1; k < order.size(); ++k) {
+    const ZipEntry& prev = entries_[order[k - 1].second];
+    const std::uint64_t prevEnd = prev.localOffset + 30 + std::min(prev.info.CompressedSize, cdStart_);
+    if (order[k].first < prevEnd)
+      throw ZipFault(kZipBadArchive, "the entries \"" + prev.info.Name + "\" and \"" +
+                                         entries_[order[k].second].info.Name + "\" overlap");
+  }
   // More than 65,535 entries without ZIP64 records leave only the low 16 bits of the count.
   const std::uint64_t got = entries_.size();
   if (got != count && !(count <= k16 && (got & 0xFFFF) == count) && !(count == k16 && got >= k16))

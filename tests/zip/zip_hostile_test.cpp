@@ -28,6 +28,7 @@ TEST(ZipHostile, UnsafeEntriesAreRefusedBeforeAnythingIsWritten) {
       {"a/.. /evil.txt", orfzip::kZipUnsafePath},
       {"bad\x01name", orfzip::kZipUnsafePath},
       {"bad\xC3name", orfzip::kZipUnsafePath},
+      {"", orfzip::kZipUnsafePath},
   };
   for (const auto& c : cases) {
     TempDir t;
@@ -134,9 +135,10 @@ TEST(ZipDamaged, BadFieldsGiveTheirError) {
       {"CRC", recs[0] + 16, 0x12345678, 4, orfzip::kZipCrcError},
       {"stated size too small", recs[0] + 24, 1000, 4, orfzip::kZipCrcError},
       {"stated size too large", recs[0] + 24, 80000, 4, orfzip::kZipCrcError},
-      {"compressed size beyond the data", recs[0] + 20, 0x7FFFFFFF, 4, orfzip::kZipBadEntry},
+      {"compressed size beyond the data", recs[3] + 20, 0x7FFFFFFF, 4, orfzip::kZipBadEntry},
+      {"compressed size into the next entry", recs[0] + 20, 0x7FFFFFFF, 4, orfzip::kZipBadArchive},
       {"local offset beyond the data", recs[2] + 42, 0x7FFFFFF0, 4, orfzip::kZipBadArchive},
-      {"local offset at another place", recs[0] + 42, 5, 4, orfzip::kZipBadEntry},
+      {"two entries share their data", recs[2] + 42, 0, 4, orfzip::kZipBadArchive},
       {"unknown method", recs[3] + 10, 14, 2, orfzip::kZipUnsupported},
       {"encrypted", recs[3] + 8, 1, 2, orfzip::kZipUnsupported},
       {"name length runs past the directory", recs[3] + 28, 0xFFFF, 2, orfzip::kZipBadArchive},
@@ -153,8 +155,13 @@ TEST(ZipDamaged, BadFieldsGiveTheirError) {
     else Put32(bad, c.at, c.value);
     EXPECT_EQ(ReadAll(bad), c.code) << c.what;
   }
-  // A damaged byte inside compressed data.
+  // A local header that is not where the directory says.
   auto bad = good;
+  const std::uint32_t at = good[recs[3] + 42] | good[recs[3] + 43] << 8 | good[recs[3] + 44] << 16;
+  Put32(bad, recs[3] + 42, at + 1);
+  EXPECT_EQ(ReadAll(bad), orfzip::kZipBadEntry);
+  // A damaged byte inside compressed data.
+  bad = good;
   bad[60] ^= 0x55;
   EXPECT_NE(ReadAll(bad), 0);
 }

@@ -5,6 +5,7 @@
 #include <windows.h>
 #endif
 
+#include "base/errors.h"
 #include "zip/zip.h"
 #include "zip/zip_format.h"
 #include "zip_test_util.h"
@@ -199,11 +200,25 @@ TEST(ZipAdd, FailuresKeepTheOldArchive) {
   zip.ZipFileName = "";
   EXPECT_EQ(zip.Add(), orfzip::kZipBadParameter);
   EXPECT_EQ(zip.ErrCode(), orfzip::kZipBadParameter);
+
+  // Raised instead of returned, with code and text kept for the caller's log.
+  zip.RaiseErrors = true;
+  zip.ZipFileName = t.str("old.zip");
+  zip.ExtrBaseDir = t.str("out");
+  try {
+    zip.Extract();
+    ADD_FAILURE() << "no error raised";
+  } catch (const EZipError& e) {
+    EXPECT_EQ(zip.ErrCode(), orfzip::kZipBadArchive);
+    EXPECT_EQ(e.what(), zip.ErrMessage());
+  }
+  EXPECT_EQ(ReadFile(t.path() / "old.zip"), "old content");
 }
 
 TEST(ZipExtract, Options) {
   TempDir t;
-  const auto zipBytes = BuildArchive({{"a.txt", "new a"}, {"dir/b.txt", "new b"}, {"dir/", ""}, {"c.dat", "c"}});
+  // "./" names the base folder itself, as some tools write it.
+  const auto zipBytes = BuildArchive({{"./", ""}, {"a.txt", "new a"}, {"dir/b.txt", "new b"}, {"dir/", ""}, {"c.dat", "c"}});
   SaveBytes(t.path() / "x.zip", zipBytes);
   const std::string archive = t.str("x.zip");
 
