@@ -36,6 +36,15 @@ DWORD NormalizeError(DWORD code) {
   }
 }
 
+bool RunningUnderWine() {
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+
+const wchar_t* SendHeaders(const std::wstring& headers) {
+  return headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str();
+}
+
 // Text of a failed WinHTTP or system call.
 std::string ErrorTextOf(DWORD code) {
   std::string t = httputil::WinHttpErrorText(code);
@@ -118,6 +127,10 @@ struct THTTP::Impl {
     return cancelled;
   }
   ProxyChoice ChooseProxy(const std::wstring& url, const std::wstring& host);
+ public:
+  void OpenSession(const ProxyChoice& proxy);
+  std::wstring sessionProxy, sessionBypass;
+ private:
   ProxyChoice DetectProxy(const std::wstring& url);
   void Report(int percent, int& last) {
     if (listener && percent != last) {
@@ -192,6 +205,26 @@ ProxyChoice THTTP::Impl::ChooseProxy(const std::wstring& url, const std::wstring
   return choice;
 }
 
+void THTTP::Impl::OpenSession(const ProxyChoice& proxy) {
+  if (session && proxy.proxy == sessionProxy && proxy.bypass == sessionBypass) return;
+  UniqueInternet fresh(
+      proxy.proxy.empty()
+          ? WinHttpOpen(L"OrfedaSetup/1.0", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                        WINHTTP_NO_PROXY_BYPASS, 0)
+          : WinHttpOpen(L"OrfedaSetup/1.0", WINHTTP_ACCESS_TYPE_NAMED_PROXY, proxy.proxy.c_str(),
+                        proxy.bypass.empty() ? WINHTTP_NO_PROXY_BYPASS : proxy.bypass.c_str(), 0));
+  if (!fresh) Fail(GetLastError(), "Cannot open an HTTP session");
+  DWORD protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
+  if (!WinHttpSetOption(fresh.get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof(protocols)))
+    Fail(GetLastError(), "Cannot restrict the session to TLS 1.2");
+  DWORD never = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
+  WinHttpSetOption(fresh.get(), WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof(never));
+  WinHttpSetTimeouts(fresh.get(), timeoutMs, timeoutMs, timeoutMs, timeoutMs);
+  session = std::move(fresh);
+  sessionProxy = proxy.proxy;
+  sessionBypass = proxy.bypass;
+}
+
 std::string THTTP::Impl::Perform(const RequestSpec& spec) {
   responseText.clear();
   contentType.clear();
@@ -224,6 +257,11 @@ std::string THTTP::Impl::Perform(const RequestSpec& spec) {
   path.append(uc.lpszExtraInfo, uc.dwExtraInfoLength);
   if (path.empty()) path = L"/";
 
+  // The proxy belongs to the session (the form every WinHTTP implementation honours); the
+  // session is reopened only when the proxy to use changes.
+  ProxyChoice proxy = ChooseProxy(wurl, host);
+  OpenSession(proxy);
+
   UniqueInternet connection(WinHttpConnect(session.get(), host.c_str(), uc.nPort, 0));
   if (!connection) Fail(GetLastError(), "Cannot connect to " + Narrow(host));
   UniqueInternet request(WinHttpOpenRequest(connection.get(), spec.method, path.c_str(), nullptr,
@@ -242,23 +280,18 @@ std::string THTTP::Impl::Perform(const RequestSpec& spec) {
   WinHttpSetOption(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headerWait,
                    sizeof(headerWait));
 
-  ProxyChoice proxy = ChooseProxy(wurl, host);
   std::wstring wuser = Widen(proxyUser), wpass = Widen(proxyPassword);
-  if (!proxy.proxy.empty()) {
-    WINHTTP_PROXY_INFO info{};
-    info.dwAccessType = WINHTTP_ACCESS_TYPE_NAMED_PROXY;
-    info.lpszProxy = proxy.proxy.data();
-    info.lpszProxyBypass = proxy.bypass.empty() ? nullptr : proxy.bypass.data();
-    if (!WinHttpSetOption(request.get(), WINHTTP_OPTION_PROXY, &info, sizeof(info)))
-      Fail(GetLastError(), "Cannot use the proxy");
-    // A manually given proxy takes Basic credentials from the start.
-    if (!proxy.automatic && !wuser.empty())
-      WinHttpSetCredentials(request.get(), WINHTTP_AUTH_TARGET_PROXY, WINHTTP_AUTH_SCHEME_BASIC,
-                            wuser.c_str(), wpass.c_str(), nullptr);
-  } else {
-    WINHTTP_PROXY_INFO info{};
-    info.dwAccessType = WINHTTP_ACCESS_TYPE_NO_PROXY;
-    WinHttpSetOption(request.get(), WINHTTP_OPTION_PROXY, &info, sizeof(info));
+  std::wstring headers = spec.formContentType ? kFormContentType : L"";
+  // A manually given proxy takes Basic credentials from the start.
+  if (!proxy.proxy.empty() && !proxy.automatic && !wuser.empty()) {
+    WinHttpSetCredentials(request.get(), WINHTTP_AUTH_TARGET_PROXY, WINHTTP_AUTH_SCHEME_BASIC,
+                          wuser.c_str(), wpass.c_str(), nullptr);
+    // Wine's WinHTTP neither sends proxy credentials on CONNECT nor reports the proxy's 407
+    // for it, but it sends the request's own headers on CONNECT: there the credentials must
+    // travel as a header of the request.
+    if (RunningUnderWine())
+      headers += L"Proxy-Authorization: " +
+                 Widen(httputil::BasicCredentials(proxyUser, proxyPassword)) + L"\r\n";
   }
 
   bool stop;
@@ -275,7 +308,6 @@ std::string THTTP::Impl::Perform(const RequestSpec& spec) {
     active = nullptr;
   });
 
-  const wchar_t* headers = spec.formContentType ? kFormContentType : WINHTTP_NO_ADDITIONAL_HEADERS;
   int lastPercent = -1;
 
   UniqueFile upload;
@@ -297,7 +329,7 @@ std::string THTTP::Impl::Perform(const RequestSpec& spec) {
     if (spec.body == Body::File) {
       LARGE_INTEGER zero{};
       SetFilePointerEx(upload.get(), zero, nullptr, FILE_BEGIN);
-      if (!WinHttpSendRequest(request.get(), headers, DWORD(-1), WINHTTP_NO_REQUEST_DATA, 0,
+      if (!WinHttpSendRequest(request.get(), SendHeaders(headers), DWORD(-1), WINHTTP_NO_REQUEST_DATA, 0,
                               static_cast<DWORD>(uploadSize), 0))
         Fail(GetLastError());
       std::vector<char> chunk(kUploadChunk);
@@ -318,7 +350,7 @@ std::string THTTP::Impl::Perform(const RequestSpec& spec) {
                         ? const_cast<char*>(spec.bodyText.data())
                         : WINHTTP_NO_REQUEST_DATA;
       DWORD len = spec.body == Body::Text ? static_cast<DWORD>(spec.bodyText.size()) : 0;
-      if (!WinHttpSendRequest(request.get(), headers, DWORD(-1), data, len, len, 0))
+      if (!WinHttpSendRequest(request.get(), SendHeaders(headers), DWORD(-1), data, len, len, 0))
         Fail(GetLastError());
       if (len) Report(100, lastPercent);
     }
@@ -437,16 +469,7 @@ std::string THTTP::Impl::Perform(const RequestSpec& spec) {
 // ---------------------------------------------------------------------------------------------
 
 THTTP::THTTP(void* /*sender*/) : impl_(std::make_shared<Impl>()) {
-  impl_->session.reset(WinHttpOpen(L"OrfedaSetup/1.0", WINHTTP_ACCESS_TYPE_NO_PROXY,
-                                   WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
-  if (!impl_->session) RaiseLastOSError();
-  DWORD protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
-  if (!WinHttpSetOption(impl_->session.get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols,
-                        sizeof(protocols)))
-    RaiseLastOSError();
-  DWORD never = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
-  WinHttpSetOption(impl_->session.get(), WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof(never));
-  setTimeout(60);
+  impl_->OpenSession(ProxyChoice{});
 }
 
 THTTP::~THTTP() {

@@ -27,4 +27,10 @@ int PercentDone(uint64_t done, uint64_t total);
 // A "http://" prefix and a trailing "/" are dropped.
 void SplitProxyServer(std::string_view server, int defaultPort, std::string& host, int& port);
 
+// Standard base64 with padding.
+std::string Base64(std::string_view data);
+
+// Value of a Basic "Authorization"/"Proxy-Authorization" header for UTF-8 credentials.
+std::string BasicCredentials(std::string_view user, std::string_view password);
+
 }  // namespace httputil

@@ -18,9 +18,11 @@
 
 namespace {
 
+// Environment values as UTF-8 (the C runtime's getenv gives the ANSI code page).
 std::string Env(const char* name) {
-  const char* v = std::getenv(name);
-  return v ? v : "";
+  wchar_t buffer[4096];
+  DWORD n = GetEnvironmentVariableW(Widen(name).c_str(), buffer, 4096);
+  return n && n < 4096 ? Narrow(std::wstring(buffer, n)) : std::string();
 }
 
 std::string Server() { return Env("ORFEDA_DEV_URL"); }

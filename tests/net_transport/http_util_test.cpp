@@ -67,3 +67,14 @@ TEST(HttpProxy, ServerAndPort) {
     EXPECT_EQ(port, c.port) << c.in;
   }
 }
+
+TEST(HttpCredentials, BasicCredentialsAreBase64OfUtf8) {
+  EXPECT_EQ(Base64(""), "");
+  EXPECT_EQ(Base64("f"), "Zg==");
+  EXPECT_EQ(Base64("fo"), "Zm8=");
+  EXPECT_EQ(Base64("foo"), "Zm9v");
+  EXPECT_EQ(Base64("\xff\xfe\xfd\x00"), "//79");
+  EXPECT_EQ(Base64(std::string("\xff\xfe\xfd\x00", 4)), "//79AA==");
+  EXPECT_EQ(BasicCredentials("Aladdin", "open sesame"), "Basic QWxhZGRpbjpvcGVuIHNlc2FtZQ==");
+  EXPECT_EQ(BasicCredentials("proxy user", "p@ss:w\xc3\xb6rd"), "Basic cHJveHkgdXNlcjpwQHNzOnfDtnJk");
+}

@@ -24,9 +24,11 @@
 
 namespace {
 
+// Environment values as UTF-8 (the C runtime's getenv gives the ANSI code page).
 std::string Env(const char* name) {
-  const char* v = std::getenv(name);
-  return v ? v : "";
+  wchar_t buffer[4096];
+  DWORD n = GetEnvironmentVariableW(Widen(name).c_str(), buffer, 4096);
+  return n && n < 4096 ? Narrow(std::wstring(buffer, n)) : std::string();
 }
 
 std::string Url(const std::string& path) { return Env("ORFEDA_DEV_URL") + path; }
@@ -262,6 +264,23 @@ TEST_F(HttpWine, InterruptEndsARunningRequest) {
   stopper.join();
   // The transport serves the next request normally.
   EXPECT_EQ(http.get(Url("/_test/text?body=again")), "again");
+}
+
+// Runs before any tunnel through the proxy exists (an open tunnel may be reused).
+TEST_F(HttpWine, ProxyRefusingTheCredentialsFailsTheRequest) {
+  ASSERT_FALSE(Env("ORFEDA_PROXY_PORT").empty());
+  http.setTimeout(2);
+  http.setProxyServer("127.0.0.1:" + Env("ORFEDA_PROXY_PORT"));
+  http.setProxyUsername(Env("ORFEDA_PROXY_USER"));
+  http.setProxyPassword("wrong");
+  std::string answer;
+  try {
+    answer = http.get(Url("/_test/echo?via=refused"));
+  } catch (const EHTTPError&) {
+    answer = "failed";
+  }
+  // Either an error or the proxy's own 407 answer, never the server's.
+  EXPECT_TRUE(answer == "failed" || http.statusCode() == 407) << answer;
 }
 
 TEST_F(HttpWine, ManualProxyWithBasicCredentials) {

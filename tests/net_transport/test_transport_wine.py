@@ -50,6 +50,7 @@ def test_transport_under_wine(servers):
 
     # The proxy received the Basic credentials and carried the tunnels to the server.
     assert proxy.expected in proxy.auth_headers
+    assert not any("via=refused" in r[1] for r in main.requests)
     assert proxy.tunnels and all(t.endswith(":%d" % main.port) for t in proxy.tunnels)
     # The redirect was not followed: its target was not asked for after it.
     paths = [r[1] for r in main.requests]

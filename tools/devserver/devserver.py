@@ -36,6 +36,7 @@ import tempfile
 import threading
 import time
 import urllib.parse
+import warnings
 
 BUILT_IN_KEY = "k8r2!tWQ5jHMLPD7*x.-~4039"
 
@@ -146,8 +147,10 @@ def server_context(certdir, legacy_tls=False):
     if legacy_tls:
         # Only TLS 1.0 and 1.1: what an outdated server offers.
         ctx.set_ciphers("DEFAULT:@SECLEVEL=0")
-        ctx.minimum_version = ssl.TLSVersion.TLSv1
-        ctx.maximum_version = ssl.TLSVersion.TLSv1_1
+        with warnings.catch_warnings():
+            warnings.simplefilter("ignore", DeprecationWarning)
+            ctx.minimum_version = ssl.TLSVersion.TLSv1
+            ctx.maximum_version = ssl.TLSVersion.TLSv1_1
     else:
         ctx.minimum_version = ssl.TLSVersion.TLSv1_2
     return ctx
@@ -263,6 +266,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def _dispatch(self):
         url = urllib.parse.urlsplit(self.path)
+        if url.scheme:
+            # Absolute form (what some clients send through a proxy tunnel): keep path and query.
+            self.path = url.path + ("?" + url.query if url.query else "")
         self.url_path = url.path
         self.query = urllib.parse.parse_qs(url.query, keep_blank_values=True)
         try:
