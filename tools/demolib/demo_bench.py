@@ -33,6 +33,7 @@ def baseline(url: str, cafile: Path, work: Path, version: str, pversion: str) ->
                               check=True, stdout=subprocess.PIPE).stdout
 
     start = time.time()
+    steps = {"download": 0.0, "md5sum": 0.0, "unzip": 0.0, "cp": 0.0}
     sid = json.loads(curl("--data-urlencode", "key=" + release.API_KEY, url + "/qdapi/auth/"))["sid"]
     target = work / "installed"
     for app, ver in (("orfeda_2018", version), ("orfeda_2018_kqx", pversion)):
@@ -40,16 +41,24 @@ def baseline(url: str, cafile: Path, work: Path, version: str, pversion: str) ->
         files = json.loads(curl(q + "&list="))["message"]
         for f in files:
             local = work / f["filename"]
+            t = time.time()
             curl("-o", str(local), q + "&filename=" + f["filename"])
+            steps["download"] += time.time() - t
+            t = time.time()
             md5 = subprocess.run(["md5sum", str(local)], check=True, stdout=subprocess.PIPE,
                                  text=True).stdout.split()[0]
             assert md5 == f["checksum"].lower(), f["filename"]
+            steps["md5sum"] += time.time() - t
             folder = work / Path(f["filename"]).stem
+            t = time.time()
             subprocess.run(["unzip", "-q", "-o", str(local), "-d", str(folder)], check=True)
+            steps["unzip"] += time.time() - t
             dest = target if app == "orfeda_2018" else target / "partner"
             dest.mkdir(parents=True, exist_ok=True)
+            t = time.time()
             subprocess.run(["cp", "-r", str(folder / "files") + "/.", str(dest)], check=True)
-    return {"seconds": time.time() - start}
+            steps["cp"] += time.time() - t
+    return {"seconds": time.time() - start, "steps": steps}
 
 
 def main(argv: list[str]) -> int:
@@ -108,6 +117,7 @@ def main(argv: list[str]) -> int:
             if any(m in line for m in marks):
                 print("    " + line[:110])
         print(f"native baseline   : {base['seconds']:.1f} s (curl + md5sum + unzip + cp -r), best of {a.runs}")
+        print("  baseline steps  : " + ", ".join(f"{k} {v:.1f} s" for k, v in base["steps"].items()))
         print(f"ratio             : {ratio:.2f} x the baseline")
         inst.clean_installation()
         shutil.rmtree(inst.host_path(inst.TEMP_WIN + r"\Orfeda"), ignore_errors=True)
