@@ -252,7 +252,7 @@ std::string FileMD5(const std::string& path) {
 }
 
 void SetApplicationWindow(HWND window) { g_appWindow = window; }
-void SetApplicationTerminated() { g_terminated = true; }
+void SetApplicationTerminated(bool terminated) { g_terminated = terminated; }
 bool ApplicationTerminated() { return g_terminated; }
 
 bool IsUIThread() {

@@ -42,7 +42,7 @@ void SetApplicationWindow(HWND window);
 // Marks the application as shutting down: running RunAndWait calls stop waiting.
 // RunAndWait also marks it when it takes a WM_QUIT from the UI thread's queue (and posts
 // the quit request again for the message loop).
-void SetApplicationTerminated();
+void SetApplicationTerminated(bool terminated = true);
 bool ApplicationTerminated();
 // True on the thread that runs the UI message loop.
 bool IsUIThread();

@@ -213,12 +213,15 @@ class FileSource : public IZipSource {
   std::string path_;
 };
 
-// A temporary file next to its target, removed unless it was put in place.
+// The file an entry or archive is written to, removed unless it was put in place: a
+// temporary file next to the target, or the new target itself when nothing was there
+// (created exclusively, so nothing that exists is ever touched before it is complete).
 class PartFile {
  public:
-  explicit PartFile(const std::string& target) : path_(target + kPartSuffix) {
+  explicit PartFile(const std::string& target, bool direct = false)
+      : path_(direct ? target : target + kPartSuffix), direct_(direct) {
     file_ = fs::CreateNew(path_);
-    if (!file_ && fs::Stat(path_).exists && !fs::Stat(path_).isDir) {  // left by an interrupted run
+    if (!file_ && !direct && fs::Stat(path_).exists && !fs::Stat(path_).isDir) {  // left by an interrupted run
       fs::RemoveFile(path_);
       file_ = fs::CreateNew(path_);
     }
@@ -237,12 +240,13 @@ class PartFile {
     return ok;
   }
   bool PlaceAt(const std::string& target) {
-    placed_ = fs::RenameReplace(path_, target);
+    placed_ = direct_ || fs::RenameReplace(path_, target);
     return placed_;
   }
 
  private:
   std::string path_;
+  bool direct_;
   std::unique_ptr<fs::File> file_;
   bool closed_ = false;
   bool placed_ = false;
@@ -402,7 +406,7 @@ int TZipEngine::DoExtract() {
       ++skippedCnt_;
       continue;
     }
-    PartFile part(target);
+    PartFile part(target, /*direct=*/!ti.exists);
     if (!part.created())
       throw ZipFault(kZipCreateFailed, "the file \"" + target + "\" cannot be created: " + fs::LastErrorText());
     a.reader->ReadEntry(*p.entry, [&](const void* data, std::size_t n) {

@@ -10,11 +10,25 @@
 namespace orfzip::fs {
 namespace {
 
-std::wstring Wide(const std::string& s) {
+std::wstring Widen(const std::string& s) {
   if (s.empty()) return {};
   int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
   std::wstring w(static_cast<std::size_t>(n), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
+  return w;
+}
+
+// A path for the wide API; long absolute paths get the "\\?\" form so that deep trees
+// beyond MAX_PATH can be read and written.
+std::wstring Wide(const std::string& s) {
+  std::wstring w = Widen(s);
+  if (w.size() < 240 || w.rfind(L"\\\\?\\", 0) == 0) return w;
+  std::wstring f(32768, L'\0');
+  const DWORD n = GetFullPathNameW(w.c_str(), 32768, f.data(), nullptr);  // also resolves "/" and "."
+  if (n == 0 || n >= 32768) return w;
+  f.resize(n);
+  if (f.size() >= 3 && f[1] == L':' && f[2] == L'\\') return L"\\\\?\\" + f;
+  if (f.rfind(L"\\\\", 0) == 0 && f.rfind(L"\\\\.\\", 0) != 0) return L"\\\\?\\UNC\\" + f.substr(2);
   return w;
 }
 

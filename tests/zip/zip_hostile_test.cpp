@@ -195,4 +195,9 @@ TEST(ZipDamaged, FailedEntryLeavesNoFileAndOldFilesIntact) {
   EXPECT_EQ(Tree(t.path() / "dest"), (std::map<std::string, std::string>{{"bad.txt", "the installed version"},
                                                                           {"good.txt", "good"}}));
   EXPECT_EQ(zip.Test(), orfzip::kZipCrcError);
+
+  // Into an empty folder: the good file stays, nothing is left of the bad one.
+  zip.ExtrBaseDir = t.str("fresh");
+  EXPECT_EQ(zip.Extract(), orfzip::kZipCrcError);
+  EXPECT_EQ(Tree(t.path() / "fresh"), (std::map<std::string, std::string>{{"good.txt", "good"}}));
 }

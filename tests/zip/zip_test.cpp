@@ -385,3 +385,27 @@ TEST(ZipZip64, EntryOver4GiB) {
   EXPECT_EQ(total, size);
   EXPECT_TRUE(allZero);
 }
+
+TEST(ZipRoundTrip, PathsLongerThan260Characters) {
+  // Made and read by the engine alone: the deep tree comes from an archive.
+  std::string deep;
+  for (int i = 0; i < 12; ++i) deep += "folder-with-a-long-name-" + std::to_string(100000 + i) + "/";
+  deep += "file.txt";
+  ASSERT_GT(deep.size(), 300u);
+  TempDir t;
+  SaveBytes(t.path() / "deep.zip", BuildArchive({{deep, "deep content"}}));
+  TZipEngine zip;
+  ASSERT_EQ(ExtractTo(t.str("deep.zip"), t.str("out"), &zip), 0) << zip.ErrMessage();
+
+  zip.ZipFileName = t.str("again.zip");
+  zip.RootDir = t.str("out");
+  zip.AddOptions = {true, true, false, false};
+  ASSERT_EQ(zip.Add(), 0) << zip.ErrMessage();
+  EXPECT_EQ(zip.SuccessCnt(), 1);
+  std::vector<orfzip::TZipEntryInfo> list;
+  ASSERT_EQ(zip.List(list), 0);
+  ASSERT_FALSE(list.empty());
+  EXPECT_EQ(list.back().Name, deep);
+  EXPECT_EQ(list.back().UncompressedSize, 12u);
+  EXPECT_EQ(zip.Test(), 0);
+}
