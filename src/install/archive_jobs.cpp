@@ -1,0 +1,74 @@
+#include "install/archive_jobs.h"
+
+#include "base/errors.h"
+#include "install/files.h"
+#include "log/log.h"
+
+namespace {
+
+void PrepareExtract(orfzip::TZipEngine& zip, const std::string& archive, const std::string& folder,
+                    bool overwrite, bool ntfs) {
+  zip.ZipFileName = archive;
+  zip.ExtrBaseDir = folder;
+  zip.IncludeSpecs.clear();
+  zip.ExcludeSpecs.clear();
+  zip.ExtrOptions = {};
+  zip.ExtrOptions.ExtrDirNames = true;
+  zip.ExtrOptions.ExtrForceDirs = true;
+  zip.ExtrOptions.ExtrOverWrite = overwrite;
+  zip.ExtrOptions.ExtrNTFS = ntfs;
+}
+
+}  // namespace
+
+bool UnzipArchive(const std::string& archive, const std::string& destination) {
+  orfzip::TZipEngine zip;
+  try {
+    zip.RaiseErrors = true;
+    PrepareExtract(zip, archive, destination, /*overwrite=*/false, /*ntfs=*/true);
+    // Whatever an earlier run left in the destination goes first.
+    if (!destination.empty()) {
+      DeleteTree(destination);
+      if (DirectoryExists(destination) || FileExists(destination)) {
+        WriteLog("Cannot empty the folder " + destination);
+        return false;
+      }
+    }
+    return zip.Extract() == 0;
+  } catch (const std::exception& e) {
+    WriteLog(std::string("Extract Exception: ") + e.what());
+    WriteLog("Ziperror : " + std::to_string(zip.ErrCode()) + " " + zip.ErrMessage());
+    return false;
+  }
+}
+
+int RunBackupJob(orfzip::TZipEngine& zip, const std::string& archive, const std::string& installRoot) {
+  zip.ZipFileName = archive;
+  zip.RootDir = installRoot;
+  zip.IncludeSpecs = {"*"};
+  zip.ExcludeSpecs = {"*.lock"};
+  zip.AddOptions = {};
+  zip.AddOptions.AddDirNames = true;
+  zip.AddOptions.AddRecurseDirs = true;
+  zip.AddOptions.AddHiddenFiles = true;
+  zip.AddOptions.AddNTFS = true;
+  zip.WriteOptions = {};
+  zip.WriteOptions.ZwoForceDest = true;
+  zip.RaiseErrors = false;
+  return zip.Add();
+}
+
+// This engine has no non-fatal outcomes besides success.
+bool BackupSucceeded(int result) { return result == 0; }
+
+int RunRestoreJob(orfzip::TZipEngine& zip, const std::string& archive, const std::string& folder) {
+  PrepareExtract(zip, archive, folder, /*overwrite=*/true, /*ntfs=*/true);
+  zip.RaiseErrors = true;
+  return zip.Extract();
+}
+
+int RunRollbackJob(orfzip::TZipEngine& zip, const std::string& archive, const std::string& installRoot) {
+  PrepareExtract(zip, archive, installRoot, /*overwrite=*/true, /*ntfs=*/false);
+  zip.RaiseErrors = true;
+  return zip.Extract();
+}

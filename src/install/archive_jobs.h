@@ -1,0 +1,26 @@
+#pragma once
+// The archive jobs: unpacking a download, and the backup, restore and rollback of an update.
+#include <string>
+
+#include "zip/zip.h"
+
+// Unpacks every entry of `archive` below `destination`, keeping folder names and NTFS times.
+// The destination is emptied first, so that it holds exactly the archive's content (never
+// files left there by an earlier, perhaps interrupted, run). Never raises: a failure is
+// logged ("Extract Exception: " and "Ziperror : " lines) and reported as false.
+bool UnzipArchive(const std::string& archive, const std::string& destination);
+
+// Writes the backup of an install root to `archive` with `zip`: every file below the root
+// (hidden and system files included, folder names and NTFS times kept) except "*.lock";
+// the archive's folder is created when missing. Returns the engine's result; failures are
+// returned, not raised. BackupSucceeded tells which results count as success.
+int RunBackupJob(orfzip::TZipEngine& zip, const std::string& archive, const std::string& installRoot);
+bool BackupSucceeded(int result);
+
+// Unpacks the whole backup into `folder` (created when missing), overwriting files and
+// restoring NTFS times. Returns the engine's result (0); a failure raises EZipError.
+int RunRestoreJob(orfzip::TZipEngine& zip, const std::string& archive, const std::string& folder);
+
+// Unpacks the whole backup over the install root, overwriting files. Returns the engine's
+// result (0); a failure raises EZipError.
+int RunRollbackJob(orfzip::TZipEngine& zip, const std::string& archive, const std::string& installRoot);
