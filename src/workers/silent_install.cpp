@@ -48,7 +48,6 @@ std::string DownloadArea() { return TempDir + "\\Orfeda"; }
 
 // The texts that differ between the release and the partner package download.
 struct PhaseTexts {
-  const std::string& authValidate;
   const std::string& downloading;
   const std::string& checkMD5;
   const std::string& checksumIncorrect;
@@ -139,8 +138,8 @@ void ReleaseDownload(TQDAPIClient& client) {
   const TFileListArray files = ListFiles(client);
   std::set<std::string> verified;
 
-  const PhaseTexts t{txtAuthValidate, txtDownloading,    txtCheckMD5, txtChecksumIncorrect,
-                     txtExtracting,   txtExtractError,   txtDone};
+  const PhaseTexts t{txtDownloading, txtCheckMD5,     txtChecksumIncorrect,
+                     txtExtracting,  txtExtractError, txtDone};
   WriteLog("| " + t.downloading);
   for (const auto& entry : files) {
     WriteLog("| " + txtDownloadFile);
@@ -177,9 +176,8 @@ void PartnerDownload(TQDAPIClient& client) {
   const TFileListArray files = ListFiles(client);
   std::set<std::string> verified;
 
-  const PhaseTexts t{txtPartnerAuthValidate, txtPartnerDownloading,  txtPartnerCheckMD5,
-                     txtPartnerChecksumIncorrect, txtPartnerExtracting, txtPartnerExtractError,
-                     txtPartnerDone};
+  const PhaseTexts t{txtPartnerDownloading,  txtPartnerCheckMD5,     txtPartnerChecksumIncorrect,
+                     txtPartnerExtracting,   txtPartnerExtractError, txtPartnerDone};
   WriteLog("| " + t.downloading);
   for (const auto& entry : files) {
     WriteLog("| " + txtPartnerDownloadFile + entry.name);
