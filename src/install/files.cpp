@@ -1,0 +1,415 @@
+#include "install/files.h"
+
+#include <bcrypt.h>
+#include <shlobj.h>
+#include <shellapi.h>
+#include <tlhelp32.h>
+
+#include <atomic>
+#include <cwctype>
+
+#include "base/errors.h"
+#include "base/handles.h"
+#include "base/text.h"
+#include "base/win_error.h"
+#include "base/win_text.h"
+#include "log/log.h"
+
+namespace {
+
+// Static initialisation runs on the thread that later runs wWinMain and the message loop.
+const DWORD g_mainThreadId = GetCurrentThreadId();
+std::atomic<HWND> g_appWindow{nullptr};
+std::atomic<bool> g_terminated{false};
+
+constexpr DWORD kMd5Block = 1u << 20;  // 1 MiB per read
+
+DWORD Attributes(const std::wstring& path) { return GetFileAttributesW(path.c_str()); }
+
+bool IsDots(const wchar_t* name) {
+  return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
+}
+
+bool IsLinkedFolder(DWORD attrs) {
+  return (attrs & FILE_ATTRIBUTE_DIRECTORY) && (attrs & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Deletes a file, clearing a read-only attribute first. On failure the attribute is put
+// back and GetLastError() describes the failure.
+bool DeleteFileForced(const std::wstring& path, DWORD attrs) {
+  bool cleared = false;
+  if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_READONLY))
+    cleared = SetFileAttributesW(path.c_str(), attrs & ~FILE_ATTRIBUTE_READONLY) != 0;
+  if (DeleteFileW(path.c_str())) return true;
+  DWORD error = GetLastError();
+  if (cleared) SetFileAttributesW(path.c_str(), attrs);
+  SetLastError(error);
+  return false;
+}
+
+void DeleteTreeW(const std::wstring& folder) {
+  DWORD attrs = Attributes(folder);
+  if (attrs != INVALID_FILE_ATTRIBUTES && IsLinkedFolder(attrs)) {
+    RemoveDirectoryW(folder.c_str());  // the link only, never its target's contents
+    return;
+  }
+  WIN32_FIND_DATAW fd;
+  UniqueFind find(FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &fd,
+                                   FindExSearchNameMatch, nullptr, 0));
+  if (!find) return;
+  do {
+    if (IsDots(fd.cFileName)) continue;
+    std::wstring path = folder + L"\\" + fd.cFileName;
+    if (IsLinkedFolder(fd.dwFileAttributes)) RemoveDirectoryW(path.c_str());
+    else if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) DeleteTreeW(path);
+    else DeleteFileForced(path, fd.dwFileAttributes);
+  } while (FindNextFileW(find.get(), &fd));
+  find.reset();
+  RemoveDirectoryW(folder.c_str());
+}
+
+bool SameTextNoCase(const std::wstring& a, const std::wstring& b) {
+  return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+// Full path without a trailing separator; raises for an invalid path.
+std::wstring FullPath(const std::string& path) {
+  if (path.empty() || path.find_first_of("<>\"|?*") != std::string::npos)
+    throw Exception("Invalid path: '" + path + "'");
+  std::wstring w = Widen(path);
+  DWORD n = GetFullPathNameW(w.c_str(), 0, nullptr, nullptr);
+  if (n == 0) throw Exception("Invalid path: '" + path + "'");
+  std::wstring full(n, L'\0');
+  n = GetFullPathNameW(w.c_str(), n, full.data(), nullptr);
+  if (n == 0 || n >= full.size()) throw Exception("Invalid path: '" + path + "'");
+  full.resize(n);
+  while (full.size() > 3 && (full.back() == L'\\' || full.back() == L'/')) full.pop_back();
+  return full;
+}
+
+// Root of a full path: "C:\" or "\\server\share\".
+std::wstring RootOf(const std::wstring& full) {
+  if (full.size() >= 2 && full[1] == L':') return full.substr(0, 2) + L"\\";
+  if (full.rfind(L"\\\\", 0) == 0) {
+    size_t server = full.find(L'\\', 2);
+    if (server == std::wstring::npos) return full + L"\\";
+    size_t share = full.find(L'\\', server + 1);
+    return (share == std::wstring::npos ? full : full.substr(0, share)) + L"\\";
+  }
+  return full;
+}
+
+void CopyTreeW(const std::wstring& source, const std::wstring& destination) {
+  WIN32_FIND_DATAW fd;
+  UniqueFind find(FindFirstFileExW((source + L"\\*").c_str(), FindExInfoBasic, &fd,
+                                   FindExSearchNameMatch, nullptr, 0));
+  if (!find) return;
+  do {
+    if (IsDots(fd.cFileName)) continue;
+    std::wstring from = source + L"\\" + fd.cFileName;
+    std::wstring to = destination + L"\\" + fd.cFileName;
+    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      CreateDirectoryW(to.c_str(), nullptr);
+      CopyTreeW(from, to);
+    } else {
+      CopyFileW(from.c_str(), to.c_str(), FALSE);  // a file that cannot be copied is skipped
+    }
+  } while (FindNextFileW(find.get(), &fd));
+}
+
+void PumpMessages() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      // The message loop must still see the quit request.
+      SetApplicationTerminated();
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      return;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+[[noreturn]] void RaiseStatus(const char* what, NTSTATUS status) {
+  char hex[16];
+  wsprintfA(hex, "%08lX", static_cast<unsigned long>(status));
+  throw EOSError(std::string(what) + " failed with status 0x" + hex);
+}
+
+}  // namespace
+
+std::string GetFileVersionText(const std::string& path) {
+  std::wstring w = Widen(path);
+  DWORD ignored = 0;
+  DWORD size = GetFileVersionInfoSizeW(w.c_str(), &ignored);
+  if (size == 0) RaiseLastOSError();
+  std::vector<BYTE> data(size);
+  if (!GetFileVersionInfoW(w.c_str(), 0, size, data.data())) RaiseLastOSError();
+  VS_FIXEDFILEINFO* info = nullptr;
+  UINT length = 0;
+  if (!VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &length) || !info ||
+      length < sizeof(VS_FIXEDFILEINFO))
+    throw EOSError("No fixed version information in " + path);
+  return std::to_string(HIWORD(info->dwFileVersionMS)) + "." +
+         std::to_string(LOWORD(info->dwFileVersionMS)) + "." +
+         std::to_string(HIWORD(info->dwFileVersionLS)) + "." +
+         std::to_string(LOWORD(info->dwFileVersionLS));
+}
+
+std::string UniqueFileName(const std::string& path) {
+  // Any entry counts as taken: a folder of that name would make the copy fail as well.
+  auto taken = [](const std::string& p) { return Attributes(Widen(p)) != INVALID_FILE_ATTRIBUTES; };
+  if (!taken(path)) return path;
+  std::string name = text::ExtractFileName(path);
+  std::string folder = path.substr(0, path.size() - name.size());
+  std::string ext = text::ExtractFileExt(path);
+  std::string base = name;
+  if (!ext.empty()) {
+    std::string lowerExt = text::ToLower(ext);
+    for (size_t at; (at = text::ToLower(base).find(lowerExt)) != std::string::npos;)
+      base.erase(at, ext.size());
+  }
+  for (unsigned long n = 1;; ++n) {
+    std::string candidate = folder + base + "_" + std::to_string(n) + ext;
+    if (!taken(candidate)) return candidate;
+  }
+}
+
+bool MoveFileTo(const std::string& source, const std::string& destination, std::string& used) {
+  used.clear();
+  try {
+    std::string folder = text::ExtractFileDir(destination);
+    if (!folder.empty() && !ForceDirectories(folder)) {
+      WriteLog("Cannot creating destinationpath");
+      return false;
+    }
+    used = UniqueFileName(destination);
+    if (!CopyFileW(Widen(source).c_str(), Widen(used).c_str(), TRUE)) {
+      WriteLog("Error Moving file: '" + source + "' to '" + used);
+      return false;
+    }
+    std::wstring ws = Widen(source);
+    if (!DeleteFileForced(ws, Attributes(ws))) {
+      WriteLog("Error deleting File " + source);
+      return false;
+    }
+    return true;
+  } catch (const std::exception& e) {
+    WriteLog("Error Moving file: '" + source + "' to '" + destination + " (" + e.what() + ")");
+    return false;
+  }
+}
+
+bool IsWow64() {
+  using Fn = BOOL(WINAPI*)(HANDLE, PBOOL);
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  if (!kernel) return false;
+  auto fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(kernel, "IsWow64Process")));
+  BOOL wow = FALSE;
+  return fn && fn(GetCurrentProcess(), &wow) && wow;
+}
+
+std::string FileMD5(const std::string& path) {
+  UniqueFile file(CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file) RaiseLastOSError();
+
+  BCRYPT_ALG_HANDLE alg = nullptr;
+  NTSTATUS st = BCryptOpenAlgorithmProvider(&alg, BCRYPT_MD5_ALGORITHM, nullptr, 0);
+  if (!BCRYPT_SUCCESS(st)) RaiseStatus("BCryptOpenAlgorithmProvider", st);
+  ScopeExit closeAlg([&] { BCryptCloseAlgorithmProvider(alg, 0); });
+
+  DWORD objectLength = 0, got = 0;
+  st = BCryptGetProperty(alg, BCRYPT_OBJECT_LENGTH, reinterpret_cast<PUCHAR>(&objectLength),
+                         sizeof(objectLength), &got, 0);
+  if (!BCRYPT_SUCCESS(st)) RaiseStatus("BCryptGetProperty", st);
+  std::vector<UCHAR> object(objectLength ? objectLength : 1);
+  BCRYPT_HASH_HANDLE hash = nullptr;
+  st = BCryptCreateHash(alg, &hash, object.data(), objectLength, nullptr, 0, 0);
+  if (!BCRYPT_SUCCESS(st)) RaiseStatus("BCryptCreateHash", st);
+  ScopeExit destroyHash([&] { BCryptDestroyHash(hash); });
+
+  std::vector<UCHAR> buffer(kMd5Block);
+  for (;;) {
+    DWORD read = 0;
+    if (!ReadFile(file.get(), buffer.data(), kMd5Block, &read, nullptr)) RaiseLastOSError();
+    if (read == 0) break;
+    st = BCryptHashData(hash, buffer.data(), read, 0);
+    if (!BCRYPT_SUCCESS(st)) RaiseStatus("BCryptHashData", st);
+  }
+  UCHAR digest[16];
+  st = BCryptFinishHash(hash, digest, sizeof(digest), 0);
+  if (!BCRYPT_SUCCESS(st)) RaiseStatus("BCryptFinishHash", st);
+  static const char kHex[] = "0123456789abcdef";
+  std::string result;
+  for (UCHAR b : digest) {
+    result += kHex[b >> 4];
+    result += kHex[b & 15];
+  }
+  return result;
+}
+
+void SetApplicationWindow(HWND window) { g_appWindow = window; }
+void SetApplicationTerminated() { g_terminated = true; }
+bool ApplicationTerminated() { return g_terminated; }
+
+bool IsUIThread() {
+  DWORD ui = 0;
+  if (HWND window = g_appWindow) ui = GetWindowThreadProcessId(window, nullptr);
+  if (ui == 0) ui = g_mainThreadId;
+  return ui == GetCurrentThreadId();
+}
+
+int RunAndWait(const std::string& file, const std::string& workdir, const std::string& params) {
+  // Windows refuses to start a process in a folder that does not exist (the install root
+  // before a first installation, for instance): start it in its own folder then.
+  std::string folder = workdir;
+  if (!folder.empty() && !DirectoryExists(folder)) folder = text::ExtractFileDir(file);
+
+  std::wstring wfile = Widen(file), wfolder = Widen(folder), wparams = Widen(params);
+  SHELLEXECUTEINFOW sei{};
+  sei.cbSize = sizeof(sei);
+  sei.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+  sei.hwnd = g_appWindow;
+  sei.lpVerb = L"open";
+  sei.lpFile = wfile.c_str();
+  sei.lpParameters = wparams.empty() ? nullptr : wparams.c_str();
+  sei.lpDirectory = wfolder.empty() ? nullptr : wfolder.c_str();
+  sei.nShow = SW_HIDE;
+  if (!ShellExecuteExW(&sei)) return 1;
+  if (!sei.hProcess) return 1;  // handed to a running program: its result is unknown
+  UniqueHandle process(sei.hProcess);
+
+  const bool ui = IsUIThread();
+  DWORD code = STILL_ACTIVE;
+  for (;;) {
+    if (ui) PumpMessages();
+    HANDLE h = process.get();
+    DWORD wait = ui ? MsgWaitForMultipleObjects(1, &h, FALSE, 100, QS_ALLINPUT)
+                    : WaitForSingleObject(h, 100);
+    if (!GetExitCodeProcess(h, &code)) return 1;
+    // A process that ended is done even when its exit code happens to be 259.
+    if (wait == WAIT_OBJECT_0 || code != STILL_ACTIVE) return static_cast<int>(code);
+    if (ApplicationTerminated()) return static_cast<int>(code);
+  }
+}
+
+void DeleteTree(const std::string& folder) {
+  if (folder.empty()) throw Exception("Could not delete empty path");
+  DeleteTreeW(Widen(folder));
+}
+
+std::string KnownFolderPath(const GUID& folderId) {
+  PWSTR path = nullptr;
+  HRESULT hr = SHGetKnownFolderPath(folderId, 0, nullptr, &path);
+  std::string result = SUCCEEDED(hr) && path ? Narrow(path) : std::string();
+  CoTaskMemFree(path);
+  return result;
+}
+
+std::string SystemDrive() {
+  wchar_t buffer[MAX_PATH];
+  UINT n = GetWindowsDirectoryW(buffer, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) RaiseLastOSError();
+  std::wstring w(buffer, n);
+  return Narrow(w.substr(0, w.size() >= 2 && w[1] == L':' ? 2 : w.size()));
+}
+
+void ClearFolderExcept(const std::string& folder, const std::vector<std::string>& keep) {
+  std::wstring wfolder = Widen(folder);
+  WIN32_FIND_DATAW fd;
+  UniqueFind find(FindFirstFileExW((wfolder + L"\\*").c_str(), FindExInfoBasic, &fd,
+                                   FindExSearchNameMatch, nullptr, 0));
+  if (!find) return;
+  do {
+    if (IsDots(fd.cFileName)) continue;
+    std::string name = Narrow(fd.cFileName);
+    bool kept = false;
+    for (const auto& k : keep) kept = kept || k == name;
+    if (kept) continue;
+    std::wstring path = wfolder + L"\\" + fd.cFileName;
+    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      try {
+        DeleteTreeW(path);
+      } catch (...) {
+        RaiseLastOSError();
+      }
+    } else if (!DeleteFileForced(path, fd.dwFileAttributes)) {
+      RaiseLastOSError();
+    }
+  } while (FindNextFileW(find.get(), &fd));
+}
+
+void CopyFolderTree(const std::string& source, const std::string& destination) {
+  std::wstring from = FullPath(source);
+  std::wstring to = FullPath(destination);
+  DWORD attrs = Attributes(from);
+  if (attrs == INVALID_FILE_ATTRIBUTES || !(attrs & FILE_ATTRIBUTE_DIRECTORY))
+    throw Exception("Source folder does not exist: '" + source + "'");
+  if (Attributes(RootOf(to)) == INVALID_FILE_ATTRIBUTES)
+    throw Exception("Destination drive does not exist: '" + destination + "'");
+  if (SameTextNoCase(from, to))
+    throw Exception("Source and destination are the same folder: '" + source + "'");
+  // Copying into itself would keep finding the copies it just made.
+  std::wstring prefix = from.back() == L'\\' ? from : from + L"\\";
+  if (to.size() > prefix.size() && SameTextNoCase(to.substr(0, prefix.size()), prefix))
+    throw Exception("Destination '" + destination + "' lies inside the source '" + source + "'");
+  if (!ForceDirectories(Narrow(to)))
+    throw Exception("Cannot create the destination folder '" + destination + "'");
+  CopyTreeW(from, to);
+}
+
+void ListProcessNames(std::vector<std::string>& names) {
+  names.clear();
+  UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) RaiseLastOSError();
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof(entry);
+  if (!Process32FirstW(snapshot.get(), &entry)) RaiseLastOSError();
+  do {
+    entry.szExeFile[MAX_PATH - 1] = 0;
+    names.push_back(Narrow(entry.szExeFile));
+    entry.dwSize = sizeof(entry);
+  } while (Process32NextW(snapshot.get(), &entry));
+}
+
+bool IsAppRunning() {
+  std::vector<std::string> names;
+  ListProcessNames(names);
+  for (const auto& n : names)
+    if (n == "Orfeda.exe") return true;
+  return false;
+}
+
+bool ForceDirectories(const std::string& folder) {
+  std::string path = text::ExcludeTrailingBackslash(folder);
+  if (path.empty()) return false;
+  if (DirectoryExists(path)) return true;
+  std::string parent = text::ExtractFileDir(path);
+  if (!parent.empty() && parent != path && !DirectoryExists(parent)) ForceDirectories(parent);
+  CreateDirectoryW(Widen(path).c_str(), nullptr);
+  return DirectoryExists(path);
+}
+
+bool CanCreateFolder(const std::string& folder) { return ForceDirectories(folder); }
+
+bool FileExists(const std::string& path) {
+  DWORD a = Attributes(Widen(path));
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool DirectoryExists(const std::string& path) {
+  if (path.empty()) return false;
+  DWORD a = Attributes(Widen(path));
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+int32_t FileSizeOf(const std::string& path) {
+  // Looked up by its exact name: wildcard characters in a file name match nothing else.
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (path.empty() || !GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &data))
+    return -1;
+  return static_cast<int32_t>(data.nFileSizeLow);
+}

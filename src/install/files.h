@@ -1,0 +1,91 @@
+#pragma once
+// Free-standing routines for files, folders, versions, processes and Windows folders.
+// Paths and texts are UTF-8; paths use "\" and carry no trailing separator.
+// Routines that raise use the error types of base/errors.h (EOSError for Windows failures).
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// "major.minor.release.build" from the file's fixed version information.
+// Raises EOSError when the file has no version resource or cannot be read.
+std::string GetFileVersionText(const std::string& path);
+
+// The path itself when no file exists there, else the first free variant
+// folder\base_N.ext (N = 1, 2, ...), where base is the file name with every occurrence of
+// the extension removed (compared without regard to case).
+std::string UniqueFileName(const std::string& path);
+
+// Copies source to UniqueFileName(destination) (never over an existing file), then deletes
+// the source. `used` receives the destination actually used. Never raises: each failure is
+// logged and reported as false (a copy made before a failed delete stays).
+bool MoveFileTo(const std::string& source, const std::string& destination, std::string& used);
+
+// True when this process runs under 64-bit Windows (WoW64).
+bool IsWow64();
+
+// MD5 of the file's bytes as 32 lower-case hexadecimal digits. The file is read in large
+// blocks, other writers are denied meanwhile. Raises EOSError when it cannot be read.
+std::string FileMD5(const std::string& path);
+
+// Starts `file` through the shell's "open" verb, hidden, with the given working folder and
+// parameters, and waits for it to end. Returns the process's exit code, 1 when it could not
+// be started, or 259 when the application began shutting down while it still ran.
+// A working folder that does not exist is replaced by the started file's own folder.
+// Window messages are handled while waiting only when called on the UI thread.
+int RunAndWait(const std::string& file, const std::string& workdir, const std::string& params);
+
+// The window that owns processes started by RunAndWait; its thread is the UI thread.
+// Until it is set, the process's main thread counts as the UI thread.
+void SetApplicationWindow(HWND window);
+// Marks the application as shutting down: running RunAndWait calls stop waiting.
+// RunAndWait also marks it when it takes a WM_QUIT from the UI thread's queue (and posts
+// the quit request again for the message loop).
+void SetApplicationTerminated();
+bool ApplicationTerminated();
+// True on the thread that runs the UI message loop.
+bool IsUIThread();
+
+// Deletes the folder and everything below it. Silent about failures; raises Exception
+// "Could not delete empty path" for an empty argument. A linked folder (junction or
+// symbolic link) is removed as a link: what it points to is never touched.
+void DeleteTree(const std::string& folder);
+
+// Path of a Windows known folder, empty on failure.
+std::string KnownFolderPath(const GUID& folderId);
+
+// Drive of the Windows folder, as "C:". Raises EOSError when it cannot be read.
+std::string SystemDrive();
+
+// Deletes every entry of the folder except the top-level names in `keep` (exact,
+// case-sensitive). Sub-folders go through DeleteTree (silent); a file that cannot be deleted
+// ends the routine with EOSError carrying the Windows error code and text.
+void ClearFolderExcept(const std::string& folder, const std::vector<std::string>& keep);
+
+// Copies the contents of `source` recursively into `destination` (created as needed),
+// overwriting files; a file that cannot be copied is skipped. Raises Exception for an
+// invalid path, a missing source, a missing destination drive, the same folder on both
+// sides, or a destination inside the source.
+void CopyFolderTree(const std::string& source, const std::string& destination);
+
+// Fills `names` with the image file names of all running processes. Raises EOSError when
+// the process list cannot be read.
+void ListProcessNames(std::vector<std::string>& names);
+
+// True when a process named exactly "Orfeda.exe" (case-sensitive) runs.
+bool IsAppRunning();
+
+// Creates the folder with all missing parents; true when it exists afterwards.
+bool CanCreateFolder(const std::string& folder);
+
+// Creates the folder with all missing parents; false when it does not exist afterwards.
+bool ForceDirectories(const std::string& folder);
+
+// True when a file (not a folder) exists at the path.
+bool FileExists(const std::string& path);
+// True when a folder exists at the path.
+bool DirectoryExists(const std::string& path);
+
+// Size of the file in bytes (low 32 bits as a signed number), -1 when not found.
+int32_t FileSizeOf(const std::string& path);

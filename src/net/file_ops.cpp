@@ -1,0 +1,47 @@
+#include "net/file_ops.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace netfiles {
+
+namespace {
+std::filesystem::path U8(const std::string& s) {
+  return std::filesystem::path(std::u8string(reinterpret_cast<const char8_t*>(s.data()), s.size()));
+}
+}  // namespace
+
+bool FileExists(const std::string& path) {
+  std::error_code ec;
+  return !path.empty() && std::filesystem::is_regular_file(U8(path), ec);
+}
+
+bool RemoveFile(const std::string& path, std::string& error) {
+  std::error_code ec;
+  std::filesystem::remove(U8(path), ec);
+  if (ec && std::filesystem::exists(U8(path))) {
+    error = "Cannot delete \"" + path + "\": " + ec.message();
+    return false;
+  }
+  return true;
+}
+
+bool RenameFile(const std::string& from, const std::string& to, std::string& error) {
+  if (!RemoveFile(to, error)) return false;
+  std::error_code ec;
+  std::filesystem::rename(U8(from), U8(to), ec);
+  if (ec) {
+    error = "Cannot rename \"" + from + "\" to \"" + to + "\": " + ec.message();
+    return false;
+  }
+  return true;
+}
+
+bool IsPlainFileName(const std::string& name) {
+  if (name.empty() || name == "." || name == "..") return false;
+  for (unsigned char c : name)
+    if (c < 0x20 || c == '\\' || c == '/' || c == ':') return false;
+  return true;
+}
+
+}  // namespace netfiles

@@ -1,0 +1,16 @@
+#pragma once
+// Small file operations on UTF-8 paths for the API clients (portable).
+#include <string>
+
+namespace netfiles {
+
+bool FileExists(const std::string& path);
+// Removes the file when it exists. False with a reason in `error` when it stays.
+bool RemoveFile(const std::string& path, std::string& error);
+// Renames `from` to `to`, replacing `to`. False with a reason in `error`.
+bool RenameFile(const std::string& from, const std::string& to, std::string& error);
+// Whether `name` is one plain file name: not empty, no folder separator, drive colon,
+// "." or ".." and no control character, so that folder + "\" + name stays in folder.
+bool IsPlainFileName(const std::string& name);
+
+}  // namespace netfiles

@@ -1,0 +1,540 @@
+#include "net/http.h"
+
+#include <winsock2.h>
+#include <windows.h>
+#include <winhttp.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <vector>
+
+#include "base/errors.h"
+#include "base/handles.h"
+#include "base/win_error.h"
+#include "base/win_text.h"
+#include "net/http_util.h"
+
+namespace {
+
+void CloseInternet(HINTERNET h) { WinHttpCloseHandle(h); }
+using UniqueInternet = UniqueAny<handles_detail::Traits<HINTERNET, CloseInternet>>;
+
+constexpr wchar_t kFormContentType[] = L"Content-Type: application/x-www-form-urlencoded\r\n";
+constexpr DWORD kUploadChunk = 256 * 1024;
+
+// Socket errors that some WinHTTP implementations pass through, as WinHTTP's own codes.
+DWORD NormalizeError(DWORD code) {
+  switch (code) {
+    case WSAETIMEDOUT: return ERROR_WINHTTP_TIMEOUT;
+    case WSAECONNREFUSED:
+    case WSAEHOSTUNREACH:
+    case WSAENETUNREACH: return ERROR_WINHTTP_CANNOT_CONNECT;
+    case WSAECONNRESET:
+    case WSAECONNABORTED: return ERROR_WINHTTP_CONNECTION_ERROR;
+    default: return code;
+  }
+}
+
+// Text of a failed WinHTTP or system call.
+std::string ErrorTextOf(DWORD code) {
+  std::string t = httputil::WinHttpErrorText(code);
+  if (!t.empty()) return t;
+  std::string sys = SystemErrorText(code);
+  if (sys.empty()) sys = "System error";
+  return sys + " (error " + std::to_string(code) + ")";
+}
+
+// The proxy a request goes through; empty proxy means direct.
+struct ProxyChoice {
+  std::wstring proxy;   // "host:port" or WinHTTP's per-scheme list
+  std::wstring bypass;  // may be empty
+  bool automatic = false;
+};
+
+// Frees the strings WinHTTP hands out with GlobalAlloc.
+struct GlobalString {
+  LPWSTR p = nullptr;
+  ~GlobalString() {
+    if (p) GlobalFree(p);
+  }
+  std::wstring str() const { return p ? std::wstring(p) : std::wstring(); }
+};
+
+enum class Body { None, Text, File };
+
+struct RequestSpec {
+  RequestSpec(const wchar_t* m, std::string u, bool form = false)
+      : method(m), url(std::move(u)), formContentType(form) {}
+  const wchar_t* method;
+  std::string url;
+  bool formContentType = false;
+  Body body = Body::None;
+  std::string bodyText;      // Body::Text
+  std::string srcFile;       // Body::File
+  std::string destFile;      // answer to this file when not empty
+};
+
+}  // namespace
+
+struct THTTP::Impl {
+  UniqueInternet session;
+  int timeoutMs = 60000;
+  ProgressListener listener;
+
+  // Answer state of the current or last request.
+  std::string responseText;
+  std::string contentType;
+  std::string contentDisposition;
+  std::string errorText;
+  int errorCode = 0;
+  int status = 0;
+
+  // Proxy settings.
+  bool autoDetect = false;
+  std::string proxyUser;
+  std::string proxyPassword;
+  std::string proxyServer;
+  int proxyPort = 80;
+  // Result of automatic detection for the last host asked about.
+  std::wstring autoHost;
+  ProxyChoice autoChoice;
+
+  // Cancellation: the running request's handle, guarded by mu.
+  std::mutex mu;
+  std::condition_variable idle;
+  HINTERNET active = nullptr;
+  bool busy = false;
+  bool cancelled = false;
+
+  std::vector<char> buffer;
+
+  std::string Perform(const RequestSpec& spec);
+
+ private:
+  [[noreturn]] void Fail(DWORD code, const std::string& context = "");
+  bool IsCancelled() {
+    std::lock_guard lock(mu);
+    return cancelled;
+  }
+  ProxyChoice ChooseProxy(const std::wstring& url, const std::wstring& host);
+  ProxyChoice DetectProxy(const std::wstring& url);
+  void Report(int percent, int& last) {
+    if (listener && percent != last) {
+      last = percent;
+      listener(percent);
+    }
+  }
+};
+
+void THTTP::Impl::Fail(DWORD code, const std::string& context) {
+  code = IsCancelled() ? ERROR_WINHTTP_OPERATION_CANCELLED : NormalizeError(code);
+  errorCode = static_cast<int>(code);
+  errorText = ErrorTextOf(code);
+  throw EHTTPError(context.empty() ? errorText : context + ": " + errorText);
+}
+
+ProxyChoice THTTP::Impl::DetectProxy(const std::wstring& url) {
+  ProxyChoice choice;
+  choice.automatic = true;
+  WINHTTP_CURRENT_USER_IE_PROXY_CONFIG ie{};
+  GlobalString autoUrl, manual, bypass;
+  if (WinHttpGetIEProxyConfigForCurrentUser(&ie)) {
+    autoUrl.p = ie.lpszAutoConfigUrl;
+    manual.p = ie.lpszProxy;
+    bypass.p = ie.lpszProxyBypass;
+  } else {
+    ie.fAutoDetect = TRUE;  // no user settings: try WPAD
+  }
+
+  auto tryScript = [&](DWORD flags, const wchar_t* scriptUrl) -> bool {
+    WINHTTP_AUTOPROXY_OPTIONS opts{};
+    opts.dwFlags = flags;
+    if (flags & WINHTTP_AUTOPROXY_AUTO_DETECT)
+      opts.dwAutoDetectFlags = WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A;
+    opts.lpszAutoConfigUrl = scriptUrl;
+    opts.fAutoLogonIfChallenged = TRUE;
+    WINHTTP_PROXY_INFO info{};
+    if (!WinHttpGetProxyForUrl(session.get(), url.c_str(), &opts, &info)) return false;
+    GlobalString p{info.lpszProxy}, b{info.lpszProxyBypass};
+    if (info.dwAccessType == WINHTTP_ACCESS_TYPE_NAMED_PROXY && p.p) {
+      choice.proxy = p.str();
+      choice.bypass = b.str();
+    }
+    return true;
+  };
+
+  bool found = false;
+  if (autoUrl.p) found = tryScript(WINHTTP_AUTOPROXY_CONFIG_URL, autoUrl.p);
+  if (!found && ie.fAutoDetect) found = tryScript(WINHTTP_AUTOPROXY_AUTO_DETECT, nullptr);
+  if (!found && manual.p && *manual.p) {
+    choice.proxy = manual.str();
+    choice.bypass = bypass.str();
+  }
+  return choice;
+}
+
+ProxyChoice THTTP::Impl::ChooseProxy(const std::wstring& url, const std::wstring& host) {
+  if (autoDetect) {
+    if (autoHost != host || autoHost.empty()) {
+      autoChoice = DetectProxy(url);
+      autoHost = host;
+    }
+    return autoChoice;
+  }
+  ProxyChoice choice;
+  if (!proxyServer.empty()) {
+    std::string h;
+    int port = proxyPort;
+    httputil::SplitProxyServer(proxyServer, proxyPort, h, port);
+    if (!h.empty()) choice.proxy = Widen(h + ":" + std::to_string(port));
+  }
+  return choice;
+}
+
+std::string THTTP::Impl::Perform(const RequestSpec& spec) {
+  responseText.clear();
+  contentType.clear();
+  contentDisposition.clear();
+  errorText.clear();
+  errorCode = 0;
+  status = 0;
+  {
+    std::lock_guard lock(mu);
+    busy = true;
+    cancelled = false;
+  }
+  ScopeExit leave([this] {
+    std::lock_guard lock(mu);
+    busy = false;
+    idle.notify_all();
+  });
+
+  // Where to go.
+  std::wstring wurl = Widen(spec.url);
+  URL_COMPONENTS uc{};
+  uc.dwStructSize = sizeof(uc);
+  uc.dwSchemeLength = uc.dwHostNameLength = uc.dwUrlPathLength = uc.dwExtraInfoLength = DWORD(-1);
+  if (!WinHttpCrackUrl(wurl.c_str(), static_cast<DWORD>(wurl.size()), 0, &uc))
+    Fail(GetLastError(), "Invalid address \"" + spec.url + "\"");
+  if (uc.nScheme != INTERNET_SCHEME_HTTPS)
+    throw EHTTPError("Only HTTPS addresses are allowed: \"" + spec.url + "\"");
+  std::wstring host(uc.lpszHostName, uc.dwHostNameLength);
+  std::wstring path(uc.lpszUrlPath, uc.dwUrlPathLength);
+  path.append(uc.lpszExtraInfo, uc.dwExtraInfoLength);
+  if (path.empty()) path = L"/";
+
+  UniqueInternet connection(WinHttpConnect(session.get(), host.c_str(), uc.nPort, 0));
+  if (!connection) Fail(GetLastError(), "Cannot connect to " + Narrow(host));
+  UniqueInternet request(WinHttpOpenRequest(connection.get(), spec.method, path.c_str(), nullptr,
+                                            WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                            WINHTTP_FLAG_SECURE));
+  if (!request) Fail(GetLastError());
+
+  // Redirects are never followed: a redirect answer is returned like any other.
+  DWORD never = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
+  WinHttpSetOption(request.get(), WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof(never));
+  DWORD disable = WINHTTP_DISABLE_REDIRECTS;
+  WinHttpSetOption(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, &disable, sizeof(disable));
+  WinHttpSetTimeouts(request.get(), timeoutMs, timeoutMs, timeoutMs, timeoutMs);
+  // The wait for the answer's headers has a time-out of its own (90 s unless set).
+  DWORD headerWait = static_cast<DWORD>(timeoutMs);
+  WinHttpSetOption(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headerWait,
+                   sizeof(headerWait));
+
+  ProxyChoice proxy = ChooseProxy(wurl, host);
+  std::wstring wuser = Widen(proxyUser), wpass = Widen(proxyPassword);
+  if (!proxy.proxy.empty()) {
+    WINHTTP_PROXY_INFO info{};
+    info.dwAccessType = WINHTTP_ACCESS_TYPE_NAMED_PROXY;
+    info.lpszProxy = proxy.proxy.data();
+    info.lpszProxyBypass = proxy.bypass.empty() ? nullptr : proxy.bypass.data();
+    if (!WinHttpSetOption(request.get(), WINHTTP_OPTION_PROXY, &info, sizeof(info)))
+      Fail(GetLastError(), "Cannot use the proxy");
+    // A manually given proxy takes Basic credentials from the start.
+    if (!proxy.automatic && !wuser.empty())
+      WinHttpSetCredentials(request.get(), WINHTTP_AUTH_TARGET_PROXY, WINHTTP_AUTH_SCHEME_BASIC,
+                            wuser.c_str(), wpass.c_str(), nullptr);
+  } else {
+    WINHTTP_PROXY_INFO info{};
+    info.dwAccessType = WINHTTP_ACCESS_TYPE_NO_PROXY;
+    WinHttpSetOption(request.get(), WINHTTP_OPTION_PROXY, &info, sizeof(info));
+  }
+
+  bool stop;
+  {
+    std::lock_guard lock(mu);
+    stop = cancelled;
+    if (!stop) active = request.get();
+  }
+  if (stop) Fail(ERROR_WINHTTP_OPERATION_CANCELLED);
+  // Interrupt() closes the handle itself; then it must not be closed again here.
+  ScopeExit unregister([this, &request] {
+    std::lock_guard lock(mu);
+    if (active == nullptr) request.release();
+    active = nullptr;
+  });
+
+  const wchar_t* headers = spec.formContentType ? kFormContentType : WINHTTP_NO_ADDITIONAL_HEADERS;
+  int lastPercent = -1;
+
+  UniqueFile upload;
+  uint64_t uploadSize = 0;
+  if (spec.body == Body::File) {
+    upload.reset(CreateFileW(Widen(spec.srcFile).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!upload) Fail(GetLastError(), "Cannot open \"" + spec.srcFile + "\"");
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(upload.get(), &size)) Fail(GetLastError(), "Cannot read \"" + spec.srcFile + "\"");
+    uploadSize = static_cast<uint64_t>(size.QuadPart);
+    if (uploadSize > 0xFFFFFFFEull)
+      throw EHTTPError("The file \"" + spec.srcFile + "\" is too large to upload");
+  }
+  if (spec.body == Body::Text && spec.bodyText.size() > 0xFFFFFFFEull)
+    throw EHTTPError("The request body is too large");
+
+  auto sendOnce = [&] {
+    if (spec.body == Body::File) {
+      LARGE_INTEGER zero{};
+      SetFilePointerEx(upload.get(), zero, nullptr, FILE_BEGIN);
+      if (!WinHttpSendRequest(request.get(), headers, DWORD(-1), WINHTTP_NO_REQUEST_DATA, 0,
+                              static_cast<DWORD>(uploadSize), 0))
+        Fail(GetLastError());
+      std::vector<char> chunk(kUploadChunk);
+      uint64_t sent = 0;
+      while (sent < uploadSize) {
+        DWORD want = static_cast<DWORD>(std::min<uint64_t>(kUploadChunk, uploadSize - sent));
+        DWORD got = 0;
+        if (!ReadFile(upload.get(), chunk.data(), want, &got, nullptr))
+          Fail(GetLastError(), "Cannot read \"" + spec.srcFile + "\"");
+        if (got == 0) throw EHTTPError("The file \"" + spec.srcFile + "\" changed while it was sent");
+        DWORD written = 0;
+        if (!WinHttpWriteData(request.get(), chunk.data(), got, &written)) Fail(GetLastError());
+        sent += got;
+        Report(httputil::PercentDone(sent, uploadSize), lastPercent);
+      }
+    } else {
+      LPVOID data = spec.body == Body::Text && !spec.bodyText.empty()
+                        ? const_cast<char*>(spec.bodyText.data())
+                        : WINHTTP_NO_REQUEST_DATA;
+      DWORD len = spec.body == Body::Text ? static_cast<DWORD>(spec.bodyText.size()) : 0;
+      if (!WinHttpSendRequest(request.get(), headers, DWORD(-1), data, len, len, 0))
+        Fail(GetLastError());
+      if (len) Report(100, lastPercent);
+    }
+    if (!WinHttpReceiveResponse(request.get(), nullptr)) Fail(GetLastError());
+    DWORD code = 0, size = sizeof(code);
+    if (!WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                             WINHTTP_HEADER_NAME_BY_INDEX, &code, &size, WINHTTP_NO_HEADER_INDEX))
+      Fail(GetLastError());
+    status = static_cast<int>(code);
+  };
+
+  sendOnce();
+  // A proxy asking for credentials: answer once with the strongest scheme it offers.
+  if (status == HTTP_STATUS_PROXY_AUTH_REQ && !proxy.proxy.empty() && !wuser.empty()) {
+    DWORD schemes = 0, first = 0, target = 0;
+    DWORD scheme = WINHTTP_AUTH_SCHEME_BASIC;
+    if (WinHttpQueryAuthSchemes(request.get(), &schemes, &first, &target)) {
+      for (DWORD s : {WINHTTP_AUTH_SCHEME_NEGOTIATE, WINHTTP_AUTH_SCHEME_NTLM,
+                      WINHTTP_AUTH_SCHEME_DIGEST, WINHTTP_AUTH_SCHEME_BASIC})
+        if (schemes & s) {
+          scheme = s;
+          break;
+        }
+    }
+    if (WinHttpSetCredentials(request.get(), WINHTTP_AUTH_TARGET_PROXY, scheme, wuser.c_str(),
+                              wpass.c_str(), nullptr)) {
+      lastPercent = -1;
+      sendOnce();
+    }
+  }
+
+  // Answer headers.
+  DWORD rawSize = 0;
+  WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
+                      WINHTTP_NO_OUTPUT_BUFFER, &rawSize, WINHTTP_NO_HEADER_INDEX);
+  std::string raw;
+  if (rawSize) {
+    std::wstring wraw(rawSize / sizeof(wchar_t) + 1, L'\0');
+    if (WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_RAW_HEADERS_CRLF,
+                            WINHTTP_HEADER_NAME_BY_INDEX, wraw.data(), &rawSize,
+                            WINHTTP_NO_HEADER_INDEX)) {
+      wraw.resize(rawSize / sizeof(wchar_t));
+      raw = Narrow(wraw);
+    }
+  }
+  contentType = httputil::HeaderValue(raw, "Content-Type");
+  contentDisposition = httputil::HeaderValue(raw, "Content-Disposition");
+  uint64_t total = 0;
+  {
+    std::string len = httputil::HeaderValue(raw, "Content-Length");
+    if (!len.empty() && len.size() < 20 && len.find_first_not_of("0123456789") == std::string::npos)
+      total = std::stoull(len);
+  }
+  const bool toFile = !spec.destFile.empty();
+  const bool keepText = !toFile || httputil::IsTextContentType(contentType);
+
+  // The answer's file is created only once an answer has arrived; a failure while the body
+  // is read removes it again, so no partial file is ever left under the name.
+  UniqueFile out;
+  std::wstring wdest = Widen(spec.destFile);
+  bool fileDone = false;
+  ScopeExit dropPartial([&] {
+    if (out) {
+      out.reset();
+      if (!fileDone) DeleteFileW(wdest.c_str());
+    }
+  });
+  if (toFile) {
+    out.reset(CreateFileW(wdest.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                          FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out) Fail(GetLastError(), "Cannot create \"" + spec.destFile + "\"");
+  }
+
+  if (buffer.size() != kReadBufferSize) buffer.assign(kReadBufferSize, 0);
+  uint64_t received = 0;
+  lastPercent = -1;
+  for (;;) {
+    if (IsCancelled()) Fail(ERROR_WINHTTP_OPERATION_CANCELLED);
+    DWORD got = 0;
+    if (!WinHttpReadData(request.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got))
+      Fail(GetLastError());
+    if (got == 0) break;
+    received += got;
+    if (keepText) {
+      if (responseText.size() + got > kMaxTextAnswer)
+        throw EHTTPError("The server's answer is too large (more than " +
+                         std::to_string(kMaxTextAnswer / (1024 * 1024)) + " MB of text)");
+      responseText.append(buffer.data(), got);
+    }
+    if (out) {
+      DWORD written = 0;
+      if (!WriteFile(out.get(), buffer.data(), got, &written, nullptr) || written != got)
+        Fail(GetLastError(), "Cannot write \"" + spec.destFile + "\"");
+    }
+    if (total) Report(httputil::PercentDone(received, total), lastPercent);
+  }
+  if (total && received < total)
+    throw EHTTPError("The connection was closed before the whole answer arrived (" +
+                     std::to_string(received) + " of " + std::to_string(total) + " bytes)");
+  if (out) {
+    HANDLE h = out.release();
+    BOOL closed = CloseHandle(h);
+    if (!closed) {
+      DWORD err = GetLastError();
+      DeleteFileW(wdest.c_str());
+      Fail(err, "Cannot write \"" + spec.destFile + "\"");
+    }
+  }
+  fileDone = true;
+  Report(100, lastPercent);
+
+  if (toFile && !keepText) return std::string();
+  return responseText;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+THTTP::THTTP(void* /*sender*/) : impl_(std::make_shared<Impl>()) {
+  impl_->session.reset(WinHttpOpen(L"OrfedaSetup/1.0", WINHTTP_ACCESS_TYPE_NO_PROXY,
+                                   WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+  if (!impl_->session) RaiseLastOSError();
+  DWORD protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
+  if (!WinHttpSetOption(impl_->session.get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols,
+                        sizeof(protocols)))
+    RaiseLastOSError();
+  DWORD never = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
+  WinHttpSetOption(impl_->session.get(), WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof(never));
+  setTimeout(60);
+}
+
+THTTP::~THTTP() {
+  // A request still running on another thread keeps the state alive until it has failed.
+  Interrupt();
+  std::unique_lock lock(impl_->mu);
+  impl_->idle.wait_for(lock, std::chrono::milliseconds(1000), [this] { return !impl_->busy; });
+}
+
+void THTTP::Interrupt() {
+  std::lock_guard lock(impl_->mu);
+  impl_->cancelled = true;
+  if (impl_->active) {
+    WinHttpCloseHandle(impl_->active);
+    impl_->active = nullptr;
+  }
+}
+
+std::string THTTP::get(const std::string& url) {
+  auto impl = impl_;
+  return impl->Perform(RequestSpec(L"GET", url));
+}
+
+std::string THTTP::get(const std::string& url, const std::string& destfilepath) {
+  RequestSpec s(L"GET", url);
+  s.destFile = destfilepath;
+  auto impl = impl_;
+  return impl->Perform(s);
+}
+
+std::string THTTP::post(const std::string& url, const std::string& postData) {
+  RequestSpec s(L"POST", url, true);
+  s.body = Body::Text;
+  s.bodyText = postData;
+  auto impl = impl_;
+  return impl->Perform(s);
+}
+
+std::string THTTP::post(const std::string& url, const std::string& postData,
+                        const std::string& srcfilepath, const std::string& destfilepath) {
+  RequestSpec s(L"POST", url, true);
+  s.body = Body::Text;
+  s.bodyText = postData;
+  if (!srcfilepath.empty()) {
+    // The file is the body; a form text cannot travel with it.
+    if (!postData.empty())
+      throw EHTTPError("A form text cannot be sent together with an upload file");
+    s.body = Body::File;
+    s.srcFile = srcfilepath;
+  }
+  s.destFile = destfilepath;
+  auto impl = impl_;
+  return impl->Perform(s);
+}
+
+std::string THTTP::del(const std::string& url) {
+  RequestSpec s(L"DELETE", url, true);
+  auto impl = impl_;
+  return impl->Perform(s);
+}
+
+void THTTP::setTimeout(int seconds) {
+  if (seconds < 1) seconds = 1;
+  if (seconds > 24 * 3600) seconds = 24 * 3600;
+  impl_->timeoutMs = seconds * 1000;
+  WinHttpSetTimeouts(impl_->session.get(), impl_->timeoutMs, impl_->timeoutMs, impl_->timeoutMs,
+                     impl_->timeoutMs);
+}
+
+void THTTP::setProgressListener(ProgressListener listener) { impl_->listener = std::move(listener); }
+
+std::string THTTP::lastResponse() const { return impl_->responseText; }
+std::string THTTP::contentType() const { return impl_->contentType; }
+std::string THTTP::contentDisposition() const { return impl_->contentDisposition; }
+int THTTP::statusCode() const { return impl_->status; }
+int THTTP::lastErrorCode() const { return impl_->errorCode; }
+std::string THTTP::lastErrorText() const { return impl_->errorText; }
+
+void THTTP::setProxyAutoDetect(bool on) {
+  impl_->autoDetect = on;
+  impl_->autoHost.clear();
+}
+void THTTP::setProxyUsername(const std::string& user) { impl_->proxyUser = user; }
+void THTTP::setProxyPassword(const std::string& password) { impl_->proxyPassword = password; }
+void THTTP::setProxyServer(const std::string& server) { impl_->proxyServer = server; }
+void THTTP::setProxyPort(int port) { impl_->proxyPort = port > 0 && port < 65536 ? port : 80; }
+bool THTTP::proxyAutoDetect() const { return impl_->autoDetect; }
+std::string THTTP::proxyUsername() const { return impl_->proxyUser; }
+std::string THTTP::proxyPassword() const { return impl_->proxyPassword; }
+std::string THTTP::proxyServer() const { return impl_->proxyServer; }
+int THTTP::proxyPort() const { return impl_->proxyPort; }

@@ -1,0 +1,136 @@
+#include "net/http_util.h"
+
+#include <algorithm>
+
+#include "base/text.h"
+
+namespace httputil {
+
+std::string HeaderValue(std::string_view raw, std::string_view name) {
+  std::string result;
+  size_t pos = 0;
+  bool first = true;
+  while (pos < raw.size()) {
+    size_t end = raw.find('\n', pos);
+    if (end == std::string_view::npos) end = raw.size();
+    std::string_view line = raw.substr(pos, end - pos);
+    pos = end + 1;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (first) {  // status line
+      first = false;
+      if (text::StartsWith(line, "HTTP/")) continue;
+    }
+    size_t colon = line.find(':');
+    if (colon == std::string_view::npos) continue;
+    if (text::EqualsNoCase(text::Trim(line.substr(0, colon)), name))
+      result = text::Trim(line.substr(colon + 1));
+  }
+  return result;
+}
+
+bool IsTextContentType(std::string_view contentType) {
+  std::string lower = text::ToLower(contentType);
+  return lower.find("text") != std::string::npos || lower.find("json") != std::string::npos;
+}
+
+namespace {
+struct ErrorEntry {
+  uint32_t code;
+  const char* name;
+  const char* meaning;
+};
+constexpr ErrorEntry kErrors[] = {
+    {12001, "ERROR_WINHTTP_OUT_OF_HANDLES", "No more handles could be generated"},
+    {12002, "ERROR_WINHTTP_TIMEOUT", "The operation timed out"},
+    {12004, "ERROR_WINHTTP_INTERNAL_ERROR", "An internal error has occurred"},
+    {12005, "ERROR_WINHTTP_INVALID_URL", "The URL is invalid"},
+    {12006, "ERROR_WINHTTP_UNRECOGNIZED_SCHEME", "The URL does not use a recognized scheme"},
+    {12007, "ERROR_WINHTTP_NAME_NOT_RESOLVED", "The server name could not be resolved"},
+    {12009, "ERROR_WINHTTP_INVALID_OPTION", "An invalid option value was given"},
+    {12011, "ERROR_WINHTTP_OPTION_NOT_SETTABLE", "The option cannot be set"},
+    {12012, "ERROR_WINHTTP_SHUTDOWN", "The HTTP support is being shut down"},
+    {12015, "ERROR_WINHTTP_LOGIN_FAILURE", "The login attempt failed"},
+    {12017, "ERROR_WINHTTP_OPERATION_CANCELLED", "The operation has been cancelled"},
+    {12018, "ERROR_WINHTTP_INCORRECT_HANDLE_TYPE", "The type of handle supplied is incorrect"},
+    {12019, "ERROR_WINHTTP_INCORRECT_HANDLE_STATE", "The handle is in the wrong state"},
+    {12029, "ERROR_WINHTTP_CANNOT_CONNECT", "A connection with the server could not be established"},
+    {12030, "ERROR_WINHTTP_CONNECTION_ERROR",
+     "The connection with the server was reset or terminated, or an incompatible TLS protocol "
+     "was encountered"},
+    {12032, "ERROR_WINHTTP_RESEND_REQUEST", "The request must be sent again"},
+    {12037, "ERROR_WINHTTP_SECURE_CERT_DATE_INVALID",
+     "The server certificate has expired or is not yet valid"},
+    {12038, "ERROR_WINHTTP_SECURE_CERT_CN_INVALID",
+     "The server certificate does not match the host name"},
+    {12044, "ERROR_WINHTTP_CLIENT_AUTH_CERT_NEEDED", "The server requires a client certificate"},
+    {12045, "ERROR_WINHTTP_SECURE_INVALID_CA",
+     "The server certificate was issued by an authority that is not trusted"},
+    {12057, "ERROR_WINHTTP_SECURE_CERT_REV_FAILED",
+     "Revocation of the server certificate could not be checked"},
+    {12150, "ERROR_WINHTTP_HEADER_NOT_FOUND", "The requested header could not be found"},
+    {12152, "ERROR_WINHTTP_INVALID_SERVER_RESPONSE", "The server response could not be parsed"},
+    {12153, "ERROR_WINHTTP_INVALID_HEADER", "The supplied header is invalid"},
+    {12156, "ERROR_WINHTTP_REDIRECT_FAILED", "The redirection failed"},
+    {12157, "ERROR_WINHTTP_SECURE_CHANNEL_ERROR",
+     "An error occurred in the secure channel (TLS) support"},
+    {12166, "ERROR_WINHTTP_BAD_AUTO_PROXY_SCRIPT", "The proxy auto-configuration script has an error"},
+    {12167, "ERROR_WINHTTP_UNABLE_TO_DOWNLOAD_SCRIPT",
+     "The proxy auto-configuration script could not be downloaded"},
+    {12169, "ERROR_WINHTTP_SECURE_INVALID_CERT", "The server certificate is invalid"},
+    {12170, "ERROR_WINHTTP_SECURE_CERT_REVOKED", "The server certificate has been revoked"},
+    {12172, "ERROR_WINHTTP_NOT_INITIALIZED", "The HTTP support has not been initialized"},
+    {12175, "ERROR_WINHTTP_SECURE_FAILURE",
+     "A security error occurred: the server's certificate or TLS version was not accepted"},
+    {12178, "ERROR_WINHTTP_AUTO_PROXY_SERVICE_ERROR", "The proxy could not be found automatically"},
+    {12179, "ERROR_WINHTTP_SECURE_CERT_WRONG_USAGE",
+     "The server certificate is not valid for this usage"},
+    {12180, "ERROR_WINHTTP_AUTODETECTION_FAILED", "The proxy auto-detection failed"},
+    {12181, "ERROR_WINHTTP_HEADER_COUNT_EXCEEDED", "The answer has too many headers"},
+    {12182, "ERROR_WINHTTP_HEADER_SIZE_OVERFLOW", "The answer's headers are too large"},
+    {12183, "ERROR_WINHTTP_CHUNKED_ENCODING_HEADER_SIZE_OVERFLOW",
+     "The answer's chunk header is too large"},
+    {12184, "ERROR_WINHTTP_RESPONSE_DRAIN_OVERFLOW", "The answer is too large to drain"},
+    {12188, "ERROR_WINHTTP_SECURE_FAILURE_PROXY", "A security error occurred at the proxy"},
+    {12190, "ERROR_WINHTTP_HTTP_PROTOCOL_MISMATCH", "The server's HTTP protocol is not supported"},
+};
+}  // namespace
+
+std::string WinHttpErrorText(uint32_t code) {
+  for (const auto& e : kErrors)
+    if (e.code == code)
+      return std::string(e.meaning) + " (WinHTTP error " + std::to_string(code) + ": " + e.name +
+             ")";
+  if (code >= 12000 && code < 12200)
+    return "WinHTTP error " + std::to_string(code);
+  return "";
+}
+
+int PercentDone(uint64_t done, uint64_t total) {
+  if (total == 0) return 0;
+  if (done >= total) return 100;
+  return static_cast<int>(done * 100 / total);
+}
+
+void SplitProxyServer(std::string_view server, int defaultPort, std::string& host, int& port) {
+  std::string s = text::Trim(server);
+  if (text::StartsWith(text::ToLower(s), "http://")) s.erase(0, 7);
+  while (!s.empty() && s.back() == '/') s.pop_back();
+  port = defaultPort;
+  // "[v6]:port" or "host:port"
+  size_t colon = s.rfind(':');
+  size_t bracket = s.rfind(']');
+  if (colon != std::string::npos && (bracket == std::string::npos || colon > bracket)) {
+    std::string digits = s.substr(colon + 1);
+    if (!digits.empty() && digits.size() <= 5 &&
+        std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+      int p = std::stoi(digits);
+      if (p > 0 && p < 65536) {
+        port = p;
+        s.erase(colon);
+      }
+    }
+  }
+  host = s;
+}
+
+}  // namespace httputil

@@ -1,0 +1,276 @@
+#include "net/qdapi_client.h"
+
+#include "base/errors.h"
+#include "log/log.h"
+#include "net/file_ops.h"
+#include "net/json_reader.h"
+#include "net/url_encode.h"
+
+const char* const kQDAPIKey = "k8r2!tWQ5jHMLPD7*x.-~4039";
+const char* const kQDAPIAppName = "orfeda_2018";
+
+namespace {
+
+constexpr const char* kActiveTask = "There is already an active Task";
+
+// The text of path, stripped of quotes; false when the answer has no such node.
+bool ReadStripped(TJSONReader& r, const std::string& path, std::string& out) {
+  if (!r.HasXPath(path)) return false;
+  r.XPath(path);
+  out = stripQuotes(r.XText());
+  return true;
+}
+
+// Update-server answers pass when "success" is the literal true. Raises EJSONError when
+// the answer is no JSON document.
+bool IsSuccess(const std::string& answer) {
+  TJSONReader r;
+  r.Input(answer);
+  if (!r.HasXPath("/json/success")) return false;
+  r.XPath("/json/success");
+  return r.XText() == "true";
+}
+
+}  // namespace
+
+TQDAPIClient::TQDAPIClient(std::unique_ptr<IHttpTransport> http, const std::string& aServer,
+                           const std::string& aUsername, const std::string& aPassword)
+    : _server(aServer), _username(aUsername), _password(aPassword), _http(std::move(http)) {
+  _http->setTimeout(15);
+}
+
+TQDAPIClient::TQDAPIClient(std::unique_ptr<IHttpTransport> http, const std::string& aServer,
+                           const std::string& aKey)
+    : TQDAPIClient(std::move(http), aServer, std::string(), std::string()) {
+  _key = aKey;
+}
+
+TQDAPIClient::~TQDAPIClient() = default;
+
+void TQDAPIClient::setProxyUsername(const std::string& v) { _http->setProxyUsername(_proxyUsername = v); }
+void TQDAPIClient::setProxyPassword(const std::string& v) { _http->setProxyPassword(_proxyPassword = v); }
+void TQDAPIClient::setProxyServer(const std::string& v) { _http->setProxyServer(_proxyServer = v); }
+void TQDAPIClient::setProxyPort(int v) { _http->setProxyPort(_proxyPort = v); }
+void TQDAPIClient::setProxyAutoDetect(bool v) { _http->setProxyAutoDetect(_proxyAutoDetect = v); }
+
+// The frame of every operation: refuse a second one while one runs, start with an empty
+// error text, turn a JSON reader error into the failure result, always finish the task.
+template <class R, class Body>
+R TQDAPIClient::Run(R failure, Body body) {
+  if (_activeTask) {
+    _lastErrorMsg = kActiveTask;
+    return failure;
+  }
+  _activeTask = true;
+  _lastErrorMsg.clear();
+  R result = failure;
+  try {
+    result = body();
+  } catch (const std::exception& e) {
+    _lastErrorMsg = e.what();
+    result = failure;
+  }
+  _activeTask = false;
+  return result;
+}
+
+bool TQDAPIClient::Send(const char* logText, const std::function<std::string()>& request, std::string& answer) {
+  try {
+    answer = request();
+    return true;
+  } catch (const std::exception& e) {
+    WriteLog(std::string(logText) + e.what());
+    _lastErrorMsg = e.what();
+    return false;
+  }
+}
+
+void TQDAPIClient::TakeFailureMessage(const std::string& answer) {
+  TJSONReader r;
+  r.Input(answer);
+  std::string message;
+  if (ReadStripped(r, "/json/message", message)) _lastErrorMsg = message;
+}
+
+std::string TQDAPIClient::UpdateUrl(bool withVersion) const {
+  std::string url = _server + "/qdapi/update/?branch=" + UrlEncode(_branch) + "&appname=" + UrlEncode(_appname);
+  if (withVersion) url += "&version=" + UrlEncode(_version);
+  return url;
+}
+
+bool TQDAPIClient::auth_User() {
+  return Run(false, [&] {
+    std::string answer;
+    std::string body = "username=" + UrlEncode(_username) + "&password=" + UrlEncode(_password);
+    if (!Send("TQDAPIClient: http post exception in auth_User: ",
+              [&] { return _http->post(_server + "/qdapi/auth/", body); }, answer))
+      return false;
+    if (!IsSuccess(answer)) {
+      TakeFailureMessage(answer);
+      return false;
+    }
+    TJSONReader r;
+    r.Input(answer);
+    return ReadStripped(r, "/json/sid", _sid);
+  });
+}
+
+bool TQDAPIClient::auth_Key() {
+  return Run(false, [&] {
+    std::string answer;
+    if (!Send("TQDAPIClient: http post exception in auth_Key: ",
+              [&] { return _http->post(_server + "/qdapi/auth/", "key=" + UrlEncode(_key)); }, answer))
+      return false;
+    if (!IsSuccess(answer)) {
+      TakeFailureMessage(answer);
+      return false;
+    }
+    TJSONReader r;
+    r.Input(answer);
+    return ReadStripped(r, "/json/sid", _sid);
+  });
+}
+
+bool TQDAPIClient::auth_logout() {
+  return Run(false, [&] {
+    std::string answer;
+    if (!Send("TQDAPIClient: http post exception in auth_logout: ",
+              [&] { return _http->post(_server + "/qdapi/auth/", "logout=&sid=" + UrlEncode(_sid)); }, answer))
+      return false;
+    return IsSuccess(answer);
+  });
+}
+
+bool TQDAPIClient::auth_validate() {
+  return Run(false, [&] {
+    std::string answer;
+    if (!Send("TQDAPIClient: http post exception in auth_validate: ",
+              [&] { return _http->post(_server + "/qdapi/auth/", "validate=&sid=" + UrlEncode(_sid)); }, answer))
+      return false;
+    if (IsSuccess(answer)) return true;
+    TakeFailureMessage(answer);
+    return false;
+  });
+}
+
+std::string TQDAPIClient::update_getLatestVersion() {
+  return Run(std::string(), [&]() -> std::string {
+    std::string answer;
+    if (!Send("TQDAPIClient: http get exception in update_getLatestVersion: ",
+              [&] { return _http->get(UpdateUrl(false) + "&sid=" + UrlEncode(_sid)); }, answer))
+      return {};
+    if (!IsSuccess(answer)) {
+      TakeFailureMessage(answer);
+      return {};
+    }
+    TJSONReader r;
+    r.Input(answer);
+    std::string version;
+    if (!ReadStripped(r, "/json/message/[1]/version", version)) return {};
+    setVersion(version);
+    return _version;
+  });
+}
+
+bool TQDAPIClient::update_validateVersion() {
+  return Run(false, [&] {
+    std::string answer;
+    if (!Send("TQDAPIClient: http get exception in update_validateVersion: ",
+              [&] { return _http->get(UpdateUrl(true) + "&sid=" + UrlEncode(_sid)); }, answer))
+      return false;
+    if (!IsSuccess(answer)) {
+      TakeFailureMessage(answer);
+      return false;
+    }
+    TJSONReader r;
+    r.Input(answer);
+    std::string version;
+    return ReadStripped(r, "/json/message/[1]/version", version) && version == _version;
+  });
+}
+
+TFileListArray TQDAPIClient::update_listFiles() {
+  return Run(TFileListArray(), [&]() -> TFileListArray {
+    std::string answer;
+    if (!Send("TQDAPIClient: http get exception in update_listFiles: ",
+              [&] { return _http->get(UpdateUrl(true) + "&list=&sid=" + UrlEncode(_sid)); }, answer))
+      return {};
+    if (!IsSuccess(answer)) {
+      TakeFailureMessage(answer);
+      return {};
+    }
+    TJSONReader r;
+    r.Input(answer);
+    if (!r.HasXPath("/json/message")) return {};
+    r.XPath("/json/message");
+    int n = r.XChildrenCount();
+    TFileListArray files(n);
+    for (int i = 1; i <= n; ++i) {
+      std::string entry = "/json/message/[" + std::to_string(i) + "]";
+      ReadStripped(r, entry + "/filename", files[i - 1].name);
+      ReadStripped(r, entry + "/checksum", files[i - 1].checksum);
+    }
+    return files;
+  });
+}
+
+bool TQDAPIClient::update_downloadFile(const std::string& aFilename, const std::string& aLocalpath) {
+  return Run(false, [&] {
+    // The name comes from the server's list: it must not lead out of the folder.
+    if (!netfiles::IsPlainFileName(aFilename)) {
+      _lastErrorMsg = "Invalid file name \"" + aFilename + "\"";
+      return false;
+    }
+    const std::string local = aLocalpath + "\\" + aFilename;
+    // The body goes to a partial file that takes the file's name only once complete, so
+    // neither a broken download nor an older file is ever taken for this one.
+    const std::string partial = local + ".part";
+    std::string error;
+    if (!netfiles::RemoveFile(local, error)) {
+      _lastErrorMsg = error;
+      return false;
+    }
+    std::string answer;
+    bool sent = Send("TQDAPIClient: http get exception inupdate_downloadFile: ", [&] {
+      return _http->get(UpdateUrl(true) + "&filename=" + UrlEncode(aFilename) + "&sid=" + UrlEncode(_sid), partial);
+    }, answer);
+    if (!sent) {
+      netfiles::RemoveFile(partial, error);
+      return false;
+    }
+    if (!answer.empty()) {  // a text or JSON answer: the download was refused
+      try {
+        TakeFailureMessage(answer);
+      } catch (const EJSONError&) {
+      }
+      netfiles::RemoveFile(partial, error);
+      return false;
+    }
+    if (!netfiles::RenameFile(partial, local, error)) {
+      _lastErrorMsg = error;
+      netfiles::RemoveFile(partial, error);
+      return false;
+    }
+    return true;
+  });
+}
+
+bool TQDAPIClient::setVersion(const std::string& aVersion) {
+  _version = aVersion;
+  return true;
+}
+
+bool CheckNewVersionWith(TQDAPIClient& client, const std::function<std::string()>& installedVersion,
+                         std::string& latest) {
+  latest.clear();
+  if (!client.auth_validate() && !client.auth_Key()) return false;
+  std::string v = client.update_getLatestVersion();
+  if (v.empty()) WriteLog("msg: " + client.lastErrorMsg());
+  std::string installed = installedVersion();
+  // An ordinal comparison of the texts; an empty v never counts as newer.
+  if (installed.compare(v) < 0) {
+    latest = v;
+    return true;
+  }
+  return false;
+}

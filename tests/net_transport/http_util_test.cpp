@@ -1,0 +1,69 @@
+#include "net/http_util.h"
+
+#include <gtest/gtest.h>
+
+using namespace httputil;
+
+TEST(HttpHeaders, LastHeaderOfANameWinsWhateverItsCase) {
+  const std::string raw =
+      "HTTP/1.1 200 OK\r\n"
+      "content-type: text/plain\r\n"
+      "X-Other: a:b\r\n"
+      "CONTENT-TYPE:   application/json; charset=utf-8  \r\n"
+      "Content-Disposition: attachment; filename=\"x.zip\"\r\n\r\n";
+  EXPECT_EQ(HeaderValue(raw, "Content-Type"), "application/json; charset=utf-8");
+  EXPECT_EQ(HeaderValue(raw, "content-disposition"), "attachment; filename=\"x.zip\"");
+  EXPECT_EQ(HeaderValue(raw, "X-Other"), "a:b");
+  EXPECT_EQ(HeaderValue(raw, "Content-Length"), "");
+  EXPECT_EQ(HeaderValue("", "Content-Type"), "");
+  // A status line is never taken for a header; bare LF line ends work too.
+  EXPECT_EQ(HeaderValue("HTTP/1.1 200 Content-Type: x\nContent-Type: y\n", "Content-Type"), "y");
+}
+
+TEST(HttpHeaders, TextContentTypes) {
+  struct Case {
+    const char* type;
+    bool text;
+  } cases[] = {
+      {"application/json; charset=utf-8", true}, {"text/html", true},
+      {"Application/JSON", true},                {"text/plain", true},
+      {"application/octet-stream", false},       {"application/zip", false},
+      {"", false},                               {"image/png", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsTextContentType(c.type), c.text) << c.type;
+}
+
+TEST(HttpErrors, WinHttpCodesHaveAMeaningAndTheirNumber) {
+  EXPECT_EQ(WinHttpErrorText(12002), "The operation timed out (WinHTTP error 12002: ERROR_WINHTTP_TIMEOUT)");
+  EXPECT_NE(WinHttpErrorText(12175).find("12175"), std::string::npos);
+  EXPECT_EQ(WinHttpErrorText(12199), "WinHTTP error 12199");
+  EXPECT_EQ(WinHttpErrorText(5), "");
+}
+
+TEST(HttpProgress, Percentages) {
+  EXPECT_EQ(PercentDone(0, 0), 0);
+  EXPECT_EQ(PercentDone(50, 200), 25);
+  EXPECT_EQ(PercentDone(300, 200), 100);
+  // Beyond 32 bits.
+  EXPECT_EQ(PercentDone(3ull << 32, 4ull << 32), 75);
+}
+
+TEST(HttpProxy, ServerAndPort) {
+  struct Case {
+    const char* in;
+    const char* host;
+    int port;
+  } cases[] = {
+      {"proxy.example", "proxy.example", 8080}, {"proxy.example:3128", "proxy.example", 3128},
+      {"http://proxy:81/", "proxy", 81},        {" 10.0.0.1 ", "10.0.0.1", 8080},
+      {"proxy:99999", "proxy:99999", 8080},     {"[::1]:3128", "[::1]", 3128},
+      {"[::1]", "[::1]", 8080},                 {"", "", 8080},
+  };
+  for (const auto& c : cases) {
+    std::string host;
+    int port = 0;
+    SplitProxyServer(c.in, 8080, host, port);
+    EXPECT_EQ(host, c.host) << c.in;
+    EXPECT_EQ(port, c.port) << c.in;
+  }
+}

@@ -1,0 +1,268 @@
+// THTTP against the real local HTTPS servers, under Wine. Started by test_transport_wine.py,
+// which runs the servers and a CONNECT proxy and passes their addresses in the environment:
+//   ORFEDA_DEV_URL      https://localhost:PORT of the main server (TLS 1.2)
+//   ORFEDA_LEGACY_URL   https://localhost:PORT of a server offering only TLS 1.0/1.1
+//   ORFEDA_PROXY_PORT, ORFEDA_PROXY_USER, ORFEDA_PROXY_PASSWORD   the CONNECT proxy
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "base/errors.h"
+#include "base/win_text.h"
+#include "net/http.h"
+
+namespace {
+
+std::string Env(const char* name) {
+  const char* v = std::getenv(name);
+  return v ? v : "";
+}
+
+std::string Url(const std::string& path) { return Env("ORFEDA_DEV_URL") + path; }
+
+std::string TempPath(const std::string& name) {
+  wchar_t dir[MAX_PATH];
+  GetTempPathW(MAX_PATH, dir);
+  return Narrow(dir) + "orfeda_http_" + std::to_string(GetCurrentProcessId()) + "_" + name;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream f(Widen(path).c_str(), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+bool Exists(const std::string& path) {
+  return GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Byte k of the servers' test pattern is k % 256.
+bool IsPattern(const std::string& data) {
+  for (size_t i = 0; i < data.size(); ++i)
+    if (static_cast<unsigned char>(data[i]) != i % 256) return false;
+  return true;
+}
+
+class HttpWine : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (Env("ORFEDA_DEV_URL").empty()) GTEST_SKIP() << "run by test_transport_wine.py";
+    http.setTimeout(15);
+  }
+  THTTP http;
+};
+
+TEST_F(HttpWine, GetReturnsBodyAndHeaders) {
+  EXPECT_EQ(http.get(Url("/_test/text?type=application/json&body=%7B%22a%22%3A1%7D")), "{\"a\":1}");
+  EXPECT_EQ(http.contentType(), "application/json");
+  EXPECT_EQ(http.statusCode(), 200);
+
+  // Header names in any letter case; the last of repeated headers counts.
+  http.get(Url("/_test/headers"));
+  EXPECT_EQ(http.contentType(), "application/json");
+  EXPECT_EQ(http.contentDisposition(), "attachment; filename=\"a.json\"");
+}
+
+TEST_F(HttpWine, FormPostAndDeleteCarryTheFormContentType) {
+  auto echo = nlohmann::json::parse(http.post(Url("/_test/echo?x=1"), "a=1&b=x%20y&c=%22"));
+  EXPECT_EQ(echo["method"], "POST");
+  EXPECT_EQ(echo["path"], "/_test/echo?x=1");
+  EXPECT_EQ(echo["headers"]["content-type"], "application/x-www-form-urlencoded");
+  EXPECT_EQ(echo["body"], "a=1&b=x%20y&c=%22");
+
+  echo = nlohmann::json::parse(http.del(Url("/_test/echo?sid=abc")));
+  EXPECT_EQ(echo["method"], "DELETE");
+  EXPECT_EQ(echo["headers"]["content-type"], "application/x-www-form-urlencoded");
+  EXPECT_EQ(echo["body_length"], 0);
+
+  echo = nlohmann::json::parse(http.get(Url("/_test/echo")));
+  EXPECT_EQ(echo["method"], "GET");
+  EXPECT_FALSE(echo["headers"].contains("content-type"));
+}
+
+TEST_F(HttpWine, DownloadToFileByContentType) {
+  struct Case {
+    const char* query;
+    bool text;
+  };
+  const Case cases[] = {
+      {"/_test/bytes?n=3000000&type=application/zip", false},
+      {"/_test/bytes?n=1000&type=application/octet-stream", false},
+      {"/_test/noctype?body=abc", false},
+      {"/_test/text?type=application/json;%20charset=utf-8&body=%7B%22success%22%3Afalse%7D", true},
+      {"/_test/text?type=text/html&body=%3Chtml%3E", true},
+  };
+  std::string file = TempPath("download.bin");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.query);
+    std::string result = http.get(Url(c.query), file);
+    std::string content = ReadFile(file);
+    if (c.text) {
+      EXPECT_FALSE(result.empty());
+      EXPECT_EQ(result, content);
+    } else {
+      EXPECT_EQ(result, "");
+      EXPECT_FALSE(content.empty());
+    }
+  }
+  // The binary download of the table arrives complete and unchanged.
+  http.get(Url("/_test/bytes?n=3000000&type=application/zip"), file);
+  std::string zip = ReadFile(file);
+  EXPECT_EQ(zip.size(), 3000000u);
+  EXPECT_TRUE(IsPattern(zip));
+
+  // A later request through the same transport neither writes to that file nor keeps the
+  // earlier answer's state.
+  http.get(Url("/_test/text?type=text/plain&body=later"));
+  EXPECT_EQ(ReadFile(file), zip);
+  EXPECT_EQ(http.contentDisposition(), "");
+  DeleteFileW(Widen(file).c_str());
+}
+
+TEST_F(HttpWine, ProgressIsReportedUpTo100) {
+  std::vector<int> seen;
+  http.setProgressListener([&](int p) { seen.push_back(p); });
+  std::string file = TempPath("progress.bin");
+  http.get(Url("/_test/bytes?n=5000000"), file);
+  ASSERT_FALSE(seen.empty());
+  EXPECT_EQ(seen.back(), 100);
+  for (size_t i = 1; i < seen.size(); ++i) EXPECT_LE(seen[i - 1], seen[i]);
+  DeleteFileW(Widen(file).c_str());
+}
+
+TEST_F(HttpWine, AnswerInSeveralChunksIsJoined) {
+  std::string body = http.get(Url("/_test/bytes?n=100000&chunks=7&type=text/plain"));
+  EXPECT_EQ(body.size(), 100000u);
+  EXPECT_TRUE(IsPattern(body));
+}
+
+TEST_F(HttpWine, UploadSendsTheFileAsBody) {
+  std::string src = TempPath("upload.pdf");
+  std::string data;
+  for (unsigned i = 0; i < 700000; ++i) data.push_back(static_cast<char>((i * 7919u) % 251u));
+  {
+    std::ofstream f(Widen(src).c_str(), std::ios::binary);
+    f << data;
+  }
+  auto echo = nlohmann::json::parse(http.post(Url("/_test/echo"), "", src, ""));
+  EXPECT_EQ(echo["method"], "POST");
+  EXPECT_EQ(echo["body_length"], data.size());
+  EXPECT_EQ(echo["headers"]["content-type"], "application/x-www-form-urlencoded");
+
+  // With a file for the answer as well.
+  std::string dest = TempPath("upload-answer.json");
+  std::string answer = http.post(Url("/_test/echo"), "", src, dest);
+  EXPECT_EQ(answer, ReadFile(dest));
+  EXPECT_EQ(nlohmann::json::parse(answer)["body_length"], data.size());
+  DeleteFileW(Widen(src).c_str());
+  DeleteFileW(Widen(dest).c_str());
+}
+
+TEST_F(HttpWine, RedirectAndErrorStatusesAreReturnedNotFollowed) {
+  EXPECT_EQ(http.get(Url("/_test/redirect")), "redirect body");
+  EXPECT_EQ(http.statusCode(), 302);
+
+  auto body = nlohmann::json::parse(http.get(Url("/_test/status?code=404")));
+  EXPECT_EQ(http.statusCode(), 404);
+  EXPECT_EQ(body["success"], false);
+}
+
+TEST_F(HttpWine, FailuresRaiseWithAMessageAndClearTheState) {
+  http.get(Url("/_test/text?type=application/json&body=%7B%7D"));
+  ASSERT_EQ(http.contentType(), "application/json");
+
+  // Nothing listens on port 1.
+  try {
+    http.get("https://localhost:1/qdapi/auth/");
+    FAIL() << "no error raised";
+  } catch (const EHTTPError& e) {
+    EXPECT_NE(std::string(e.what()).find("WinHTTP error"), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(http.lastResponse(), "");
+  EXPECT_EQ(http.contentType(), "");
+  EXPECT_NE(http.lastErrorCode(), 0);
+
+  // Plain HTTP is refused before anything is sent.
+  EXPECT_THROW(http.get("http://localhost:1/"), EHTTPError);
+}
+
+TEST_F(HttpWine, ServerWithoutTls12IsRefused) {
+  ASSERT_FALSE(Env("ORFEDA_LEGACY_URL").empty());
+  try {
+    http.get(Env("ORFEDA_LEGACY_URL") + "/_test/echo");
+    FAIL() << "a TLS 1.0/1.1 server was accepted";
+  } catch (const EHTTPError& e) {
+    SUCCEED() << e.what();
+  }
+}
+
+TEST_F(HttpWine, EachWaitIsBoundedByTheTimeout) {
+  http.setTimeout(1);
+  try {
+    http.get(Url("/_test/slow?delay=4"));
+    FAIL() << "no time-out";
+  } catch (const EHTTPError& e) {
+    EXPECT_NE(std::string(e.what()).find("timed out"), std::string::npos) << e.what();
+  }
+}
+
+TEST_F(HttpWine, BrokenDownloadLeavesNoFile) {
+  std::string file = TempPath("broken.zip");
+  {
+    std::ofstream f(Widen(file).c_str(), std::ios::binary);
+    f << "stale";
+  }
+  EXPECT_THROW(http.get(Url("/_test/bytes?n=4000000&cut=1500000&type=application/zip"), file),
+               EHTTPError);
+  EXPECT_FALSE(Exists(file));
+}
+
+TEST_F(HttpWine, InterruptEndsARunningRequest) {
+  std::atomic<bool> done{false};
+  std::thread stopper([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    http.Interrupt();
+    done = true;
+  });
+  try {
+    http.get(Url("/_test/slow?delay=3"));
+    ADD_FAILURE() << "the request was not interrupted";
+  } catch (const EHTTPError& e) {
+    EXPECT_NE(std::string(e.what()).find("cancelled"), std::string::npos) << e.what();
+  }
+  stopper.join();
+  // The transport serves the next request normally.
+  EXPECT_EQ(http.get(Url("/_test/text?body=again")), "again");
+}
+
+TEST_F(HttpWine, ManualProxyWithBasicCredentials) {
+  ASSERT_FALSE(Env("ORFEDA_PROXY_PORT").empty());
+  http.setProxyServer("127.0.0.1");
+  http.setProxyPort(std::atoi(Env("ORFEDA_PROXY_PORT").c_str()));
+  http.setProxyUsername(Env("ORFEDA_PROXY_USER"));
+  http.setProxyPassword(Env("ORFEDA_PROXY_PASSWORD"));
+  auto echo = nlohmann::json::parse(http.get(Url("/_test/echo?via=proxy")));
+  EXPECT_EQ(echo["path"], "/_test/echo?via=proxy");
+  // Uploads and downloads through the tunnel as well.
+  std::string file = TempPath("proxy.bin");
+  EXPECT_EQ(http.get(Url("/_test/bytes?n=2000000&type=application/zip"), file), "");
+  EXPECT_EQ(ReadFile(file).size(), 2000000u);
+  DeleteFileW(Widen(file).c_str());
+}
+
+TEST_F(HttpWine, AutoDetectionWithNoProxyConfiguredGoesDirect) {
+  http.setProxyAutoDetect(true);
+  auto echo = nlohmann::json::parse(http.get(Url("/_test/echo?via=auto")));
+  EXPECT_EQ(echo["path"], "/_test/echo?via=auto");
+}
+
+}  // namespace
