@@ -17,9 +17,11 @@
 // present below the destination is refused with an error naming the entry. All entry
 // names are checked before the first file is written, so a hostile archive writes nothing.
 // Damaged archives (bad offsets, lengths, CRC, truncated data) end with an error, never a
-// crash or an endless loop; an entry that fails is never left half-written: each file is
-// written to a temporary name next to its target and only renamed into place once its
-// size and CRC are verified.
+// crash or an endless loop; an entry that fails is never left half-written: a new file is
+// created exclusively and removed again when its data fails, and a file that replaces an
+// existing one is written under a temporary name next to it and renamed into place only
+// once its size and CRC are verified, so the old file stays intact on a failure. Entries
+// whose data overlap (one block of data reused by many entries) are refused.
 //
 // Usage (one instance per job, used on one thread):
 //   TZipEngine zip;

@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <ctime>
 #include <limits>
@@ -438,6 +439,22 @@ std::vector<std::uint8_t> NtfsExtra(const TZipWriter::Times& t) {
   return x.b;
 }
 
+// Packed or random data: the byte distribution of a sample is nearly flat (over 7.95 bits
+// of order-0 entropy per byte; text has about 4.5, executables about 6). Such data is
+// stored rather than sent through deflate for nothing.
+bool LooksIncompressible(const std::uint8_t* p, std::size_t n) {
+  if (n < 4096) return false;
+  std::uint32_t count[256] = {};
+  for (std::size_t i = 0; i < n; ++i) ++count[p[i]];
+  double bits = 0;
+  for (std::uint32_t k : count) {
+    if (k == 0) continue;
+    const double q = static_cast<double>(k) / static_cast<double>(n);
+    bits -= q * std::log2(q);
+  }
+  return bits > 7.95;
+}
+
 }  // namespace
 
 void TZipWriter::WriteLocalHeader(Central& c, bool zip64Local) {
@@ -489,12 +506,22 @@ void TZipWriter::AddFile(const std::string& name, IZipSource& src, std::uint64_t
   std::vector<std::uint8_t>& inBuf = inBuf_;
   std::vector<std::uint8_t>& outBuf = outBuf_;
 
+  // The first chunk is read ahead: it decides whether the data is worth deflating.
+  std::size_t firstLen = src.Read(inBuf.data(), inBuf.size());
+  bool firstPending = true;
+  auto next = [&]() {
+    if (firstPending) {
+      firstPending = false;
+      return firstLen;
+    }
+    return src.Read(inBuf.data(), inBuf.size());
+  };
   auto store = [&]() {
     c.method = 0;
     uLong crc = crc32(0, nullptr, 0);
     std::uint64_t total = 0;
     for (;;) {
-      const std::size_t n = src.Read(inBuf.data(), inBuf.size());
+      const std::size_t n = next();
       if (n == 0) break;
       crc = crc32_z(crc, inBuf.data(), n);
       out_.Write(inBuf.data(), n);
@@ -504,10 +531,8 @@ void TZipWriter::AddFile(const std::string& name, IZipSource& src, std::uint64_t
     c.usize = c.csize = total;
   };
 
-  bool stored = false;
-  if (c.method == 0) {
+  if (c.method == 0 || LooksIncompressible(inBuf.data(), std::min<std::size_t>(firstLen, 64 * 1024))) {
     store();
-    stored = true;
   } else {
     if (!deflater_) {
       auto* fresh = new z_stream{};
@@ -527,7 +552,7 @@ void TZipWriter::AddFile(const std::string& name, IZipSource& src, std::uint64_t
     std::uint64_t total = 0, written = 0;
     bool incompressible = false;
     for (bool eof = false; !eof;) {
-      const std::size_t n = src.Read(inBuf.data(), inBuf.size());
+      const std::size_t n = next();
       eof = (n == 0);
       crc = crc32_z(crc, inBuf.data(), n);
       total += n;
@@ -555,8 +580,8 @@ void TZipWriter::AddFile(const std::string& name, IZipSource& src, std::uint64_t
       c.csize = written;
     } else if (src.Rewind()) {
       out_.Truncate(dataStart);
+      firstPending = false;
       store();
-      stored = true;
     } else if (!incompressible) {
       c.crc = static_cast<std::uint32_t>(crc);
       c.usize = total;
@@ -565,7 +590,6 @@ void TZipWriter::AddFile(const std::string& name, IZipSource& src, std::uint64_t
       throw ZipFault(kZipReadFailed, "the data of \"" + name + "\" cannot be read again");
     }
   }
-  (void)stored;
   if (!zip64Local && (c.usize >= k32 || c.csize >= k32))
     throw ZipFault(kZipReadFailed, "\"" + name + "\" grew beyond 4 GiB while it was added");
   // Patch CRC and sizes into the local header.
