@@ -191,4 +191,9 @@ TEST(ArchiveJobs, UnzipArchiveReportsDamagedAndHostileArchives) {
   EXPECT_FALSE(PathExists(dir / "out\\outside.txt"));
   EXPECT_FALSE(PathExists("C:\\outside.txt"));
   EXPECT_FALSE(PathExists(dir / "out\\climb\\ok.txt"));  // refused before anything is written
+
+  // A destination that holds the archive is never emptied.
+  EXPECT_FALSE(UnzipArchive(dir / "good.zip", dir.path()));
+  EXPECT_FALSE(UnzipArchive(dir / "good.zip", dir / "good.zip"));
+  EXPECT_EQ(ReadFileBytes(dir / "good.zip"), bytes);
 }
