@@ -1,6 +1,7 @@
 #include "install/archive_jobs.h"
 
 #include "base/errors.h"
+#include "base/text.h"
 #include "install/files.h"
 #include "log/log.h"
 
@@ -26,8 +27,14 @@ bool UnzipArchive(const std::string& archive, const std::string& destination) {
   try {
     zip.RaiseErrors = true;
     PrepareExtract(zip, archive, destination, /*overwrite=*/false, /*ntfs=*/true);
-    // Whatever an earlier run left in the destination goes first.
+    // Whatever an earlier run left in the destination goes first, unless the destination
+    // holds the archive itself (a name without extension, say).
     if (!destination.empty()) {
+      std::string dest = text::ToLower(text::IncludeTrailingBackslash(destination));
+      if (text::StartsWith(text::ToLower(archive), dest) || text::ToLower(archive) + "\\" == dest) {
+        WriteLog("Cannot unpack " + archive + " into " + destination + ": the folder holds the archive");
+        return false;
+      }
       DeleteTree(destination);
       if (DirectoryExists(destination) || FileExists(destination)) {
         WriteLog("Cannot empty the folder " + destination);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <mutex>
 #include <thread>
 
 #include "base/errors.h"
@@ -407,11 +408,70 @@ TEST(RunAndWait, StopsWaitingWhenTheApplicationQuits) {
   SetApplicationTerminated(false);
 }
 
+namespace {
+
+// Answers the message boxes that Windows Installer shows while a package runs with its
+// full interface (no parameters are passed), and remembers their texts.
+class MessageBoxAnswerer {
+ public:
+  MessageBoxAnswerer() : thread_([this] { Run(); }) {}
+  ~MessageBoxAnswerer() {
+    stop_ = true;
+    thread_.join();
+  }
+  std::string Texts() {
+    std::lock_guard<std::mutex> lock(m_);
+    return texts_;
+  }
+
+ private:
+  static BOOL CALLBACK Child(HWND w, LPARAM p) {
+    wchar_t cls[64] = {}, text[512] = {};
+    GetClassNameW(w, cls, 64);
+    GetWindowTextW(w, text, 512);
+    if (lstrcmpiW(cls, L"Static") == 0) *reinterpret_cast<std::wstring*>(p) += text;
+    return TRUE;
+  }
+  static BOOL CALLBACK Top(HWND w, LPARAM p) {
+    wchar_t cls[64] = {};
+    GetClassNameW(w, cls, 64);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (IsWindowVisible(w) && pid != GetCurrentProcessId() && lstrcmpW(cls, L"#32770") == 0) {
+      std::wstring text;
+      EnumChildWindows(w, Child, reinterpret_cast<LPARAM>(&text));
+      auto* self = reinterpret_cast<MessageBoxAnswerer*>(p);
+      {
+        std::lock_guard<std::mutex> lock(self->m_);
+        self->texts_ += Narrow(text) + "\n";
+      }
+      PostMessageW(w, WM_COMMAND, IDOK, 0);
+    }
+    return TRUE;
+  }
+  void Run() {
+    while (!stop_) {
+      EnumWindows(Top, reinterpret_cast<LPARAM>(this));
+      Sleep(200);
+    }
+  }
+  std::atomic<bool> stop_{false};
+  std::mutex m_;
+  std::string texts_;
+  std::thread thread_;
+};
+
+}  // namespace
+
 TEST(RunAndWait, RunsWindowsInstallerPackagesThroughTheShell) {
-  std::string msi = TestBinaryDir() + "\\msi\\driver.msi";
-  ASSERT_TRUE(PathExists(msi)) << "the package is built by the ctest fixture install_files_msi_package";
+  const std::string packages = TestBinaryDir() + "\\msi";
+  ASSERT_TRUE(PathExists(packages + "\\driver.msi"))
+      << "the packages are built by the ctest fixture install_files_msi_package";
   ScratchFolder dir;
-  EXPECT_EQ(RunAndWait(msi, dir.path(), "/qn INSTALLME=1"), 0);
-  EXPECT_EQ(RunAndWait(msi, dir.path(), "/qn"), 1603);  // refused by its launch condition
-  EXPECT_EQ(RunAndWait(dir / "absent.msi", dir.path(), "/qn"), 1);
+  MessageBoxAnswerer answerer;
+  // As the installation runs them: in the package's folder, without parameters.
+  EXPECT_EQ(RunAndWait(packages + "\\driver.msi", packages, ""), 0);
+  EXPECT_EQ(RunAndWait(packages + "\\refuse.msi", packages, ""), 1603);
+  EXPECT_NE(answerer.Texts().find("Refused by its launch condition"), std::string::npos) << answerer.Texts();
+  EXPECT_EQ(RunAndWait(dir / "absent.msi", dir.path(), ""), 1);
 }
