@@ -1,0 +1,41 @@
+// runexit.exe PROGRAM [ARGS...]: starts the program with the rest of its own command line
+// exactly as given, waits for it and prints "exitcode=N" with the full exit code from
+// GetExitCodeProcess. Its own exit status is that code (Wine keeps only the low byte).
+#include <windows.h>
+
+#include <cstdio>
+
+int wmain() {
+  const wchar_t* cmd = GetCommandLineW();
+  // Skip our own program name (quoted or not), then the blanks after it.
+  if (*cmd == L'"') {
+    ++cmd;
+    while (*cmd && *cmd != L'"') ++cmd;
+    if (*cmd) ++cmd;
+  } else {
+    while (*cmd && *cmd != L' ' && *cmd != L'\t') ++cmd;
+  }
+  while (*cmd == L' ' || *cmd == L'\t') ++cmd;
+  if (!*cmd) {
+    std::fprintf(stderr, "usage: runexit PROGRAM [ARGS...]\n");
+    return 2;
+  }
+  wchar_t* line = _wcsdup(cmd);
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessW(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    std::fprintf(stderr, "runexit: cannot start (error %lu)\n", GetLastError());
+    std::printf("exitcode=-1\n");
+    return 255;
+  }
+  free(line);
+  WaitForSingleObject(pi.hProcess, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  std::printf("exitcode=%lu\n", code);
+  std::fflush(stdout);
+  return static_cast<int>(code);
+}
