@@ -1,4 +1,5 @@
 #include "app/state.h"
+#include "base/text.h"
 #include "lang/language.h"
 #include "log/log.h"
 #include "log/log_platform.h"
@@ -28,6 +29,8 @@ bool CheckSilentParameters(const std::function<bool(const std::string&)>& canCre
     WriteLog("abort Setup...");
     return false;
   } else {
+    // "C:\Apps\" and "C:\Apps" name the same folder; the install root never gets "\\".
+    InstallRec.InstPath = text::ExcludeTrailingBackslash(InstallRec.InstPath);
     InstallRec.InstPath += "\\" + InstallRec.Provider + "\\" + InstallRec.Producer;
   }
 

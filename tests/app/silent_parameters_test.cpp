@@ -45,6 +45,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ParamCase{"Defaults", "", "", "", true, true, "C:\\Program Files (x86)\\Palvoro Fax\\Palvoro", "German", "all"},
         ParamCase{"GivenPath", "D:\\Apps", "englisch", "me", true, true, "D:\\Apps\\Palvoro Fax\\Palvoro", "English", "me"},
+        ParamCase{"TrailingBackslash", "D:\\Apps\\", "", "", true, true, "D:\\Apps\\Palvoro Fax\\Palvoro", "German", "all"},
         ParamCase{"GermanNames", "", "german", "", true, true, "C:\\Program Files (x86)\\Palvoro Fax\\Palvoro", "Deutsch", "all"},
         ParamCase{"OtherLanguageAsGiven", "", "French", "everyone", true, true, "C:\\Program Files (x86)\\Palvoro Fax\\Palvoro", "French", "everyone"},
         ParamCase{"FolderNotWritable", "Q:\\nope", "", "", false, false, "", "", ""}),
