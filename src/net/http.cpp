@@ -118,7 +118,7 @@ struct THTTP::Impl {
 
   std::vector<char> buffer;
 
-  std::string Perform(const RequestSpec& spec);
+  std::string Perform(const RequestSpec& req);
 
  private:
   [[noreturn]] void Fail(DWORD code, const std::string& context = "");
@@ -225,7 +225,7 @@ void THTTP::Impl::OpenSession(const ProxyChoice& proxy) {
   sessionBypass = proxy.bypass;
 }
 
-std::string THTTP::Impl::Perform(const RequestSpec& spec) {
+std::string THTTP::Impl::Perform(const RequestSpec& req) {
   responseText.clear();
   contentType.clear();
   contentDisposition.clear();
@@ -244,14 +244,14 @@ std::string THTTP::Impl::Perform(const RequestSpec& spec) {
   });
 
   // Where to go.
-  std::wstring wurl = Widen(spec.url);
+  std::wstring wurl = Widen(req.url);
   URL_COMPONENTS uc{};
   uc.dwStructSize = sizeof(uc);
   uc.dwSchemeLength = uc.dwHostNameLength = uc.dwUrlPathLength = uc.dwExtraInfoLength = DWORD(-1);
   if (!WinHttpCrackUrl(wurl.c_str(), static_cast<DWORD>(wurl.size()), 0, &uc))
-    Fail(GetLastError(), "Invalid address \"" + spec.url + "\"");
+    Fail(GetLastError(), "Invalid address \"" + req.url + "\"");
   if (uc.nScheme != INTERNET_SCHEME_HTTPS)
-    throw EHTTPError("Only HTTPS addresses are allowed: \"" + spec.url + "\"");
+    throw EHTTPError("Only HTTPS addresses are allowed: \"" + req.url + "\"");
   std::wstring host(uc.lpszHostName, uc.dwHostNameLength);
   std::wstring path(uc.lpszUrlPath, uc.dwUrlPathLength);
   path.append(uc.lpszExtraInfo, uc.dwExtraInfoLength);
@@ -264,7 +264,7 @@ std::string THTTP::Impl::Perform(const RequestSpec& spec) {
 
   UniqueInternet connection(WinHttpConnect(session.get(), host.c_str(), uc.nPort, 0));
   if (!connection) Fail(GetLastError(), "Cannot connect to " + Narrow(host));
-  UniqueInternet request(WinHttpOpenRequest(connection.get(), spec.method, path.c_str(), nullptr,
+  UniqueInternet request(WinHttpOpenRequest(connection.get(), req.method, path.c_str(), nullptr,
                                             WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                             WINHTTP_FLAG_SECURE));
   if (!request) Fail(GetLastError());
@@ -281,7 +281,7 @@ std::string THTTP::Impl::Perform(const RequestSpec& spec) {
                    sizeof(headerWait));
 
   std::wstring wuser = Widen(proxyUser), wpass = Widen(proxyPassword);
-  std::wstring headers = spec.formContentType ? kFormContentType : L"";
+  std::wstring headers = req.formContentType ? kFormContentType : L"";
   // A manually given proxy takes Basic credentials from the start.
   if (!proxy.proxy.empty() && !proxy.automatic && !wuser.empty()) {
     WinHttpSetCredentials(request.get(), WINHTTP_AUTH_TARGET_PROXY, WINHTTP_AUTH_SCHEME_BASIC,
@@ -312,21 +312,21 @@ std::string THTTP::Impl::Perform(const RequestSpec& spec) {
 
   UniqueFile upload;
   uint64_t uploadSize = 0;
-  if (spec.body == Body::File) {
-    upload.reset(CreateFileW(Widen(spec.srcFile).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+  if (req.body == Body::File) {
+    upload.reset(CreateFileW(Widen(req.srcFile).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!upload) Fail(GetLastError(), "Cannot open \"" + spec.srcFile + "\"");
+    if (!upload) Fail(GetLastError(), "Cannot open \"" + req.srcFile + "\"");
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(upload.get(), &size)) Fail(GetLastError(), "Cannot read \"" + spec.srcFile + "\"");
+    if (!GetFileSizeEx(upload.get(), &size)) Fail(GetLastError(), "Cannot read \"" + req.srcFile + "\"");
     uploadSize = static_cast<uint64_t>(size.QuadPart);
     if (uploadSize > 0xFFFFFFFEull)
-      throw EHTTPError("The file \"" + spec.srcFile + "\" is too large to upload");
+      throw EHTTPError("The file \"" + req.srcFile + "\" is too large to upload");
   }
-  if (spec.body == Body::Text && spec.bodyText.size() > 0xFFFFFFFEull)
+  if (req.body == Body::Text && req.bodyText.size() > 0xFFFFFFFEull)
     throw EHTTPError("The request body is too large");
 
   auto sendOnce = [&] {
-    if (spec.body == Body::File) {
+    if (req.body == Body::File) {
       LARGE_INTEGER zero{};
       SetFilePointerEx(upload.get(), zero, nullptr, FILE_BEGIN);
       if (!WinHttpSendRequest(request.get(), SendHeaders(headers), DWORD(-1), WINHTTP_NO_REQUEST_DATA, 0,
@@ -338,18 +338,18 @@ std::string THTTP::Impl::Perform(const RequestSpec& spec) {
         DWORD want = static_cast<DWORD>(std::min<uint64_t>(kUploadChunk, uploadSize - sent));
         DWORD got = 0;
         if (!ReadFile(upload.get(), chunk.data(), want, &got, nullptr))
-          Fail(GetLastError(), "Cannot read \"" + spec.srcFile + "\"");
-        if (got == 0) throw EHTTPError("The file \"" + spec.srcFile + "\" changed while it was sent");
+          Fail(GetLastError(), "Cannot read \"" + req.srcFile + "\"");
+        if (got == 0) throw EHTTPError("The file \"" + req.srcFile + "\" changed while it was sent");
         DWORD written = 0;
         if (!WinHttpWriteData(request.get(), chunk.data(), got, &written)) Fail(GetLastError());
         sent += got;
         Report(httputil::PercentDone(sent, uploadSize), lastPercent);
       }
     } else {
-      LPVOID data = spec.body == Body::Text && !spec.bodyText.empty()
-                        ? const_cast<char*>(spec.bodyText.data())
+      LPVOID data = req.body == Body::Text && !req.bodyText.empty()
+                        ? const_cast<char*>(req.bodyText.data())
                         : WINHTTP_NO_REQUEST_DATA;
-      DWORD len = spec.body == Body::Text ? static_cast<DWORD>(spec.bodyText.size()) : 0;
+      DWORD len = req.body == Body::Text ? static_cast<DWORD>(req.bodyText.size()) : 0;
       if (!WinHttpSendRequest(request.get(), SendHeaders(headers), DWORD(-1), data, len, len, 0))
         Fail(GetLastError());
       if (len) Report(100, lastPercent);
@@ -404,13 +404,13 @@ std::string THTTP::Impl::Perform(const RequestSpec& spec) {
     if (!len.empty() && len.size() < 20 && len.find_first_not_of("0123456789") == std::string::npos)
       total = std::stoull(len);
   }
-  const bool toFile = !spec.destFile.empty();
+  const bool toFile = !req.destFile.empty();
   const bool keepText = !toFile || httputil::IsTextContentType(contentType);
 
   // The answer's file is created only once an answer has arrived; a failure while the body
   // is read removes it again, so no partial file is ever left under the name.
   UniqueFile out;
-  std::wstring wdest = Widen(spec.destFile);
+  std::wstring wdest = Widen(req.destFile);
   bool fileDone = false;
   ScopeExit dropPartial([&] {
     if (out) {
@@ -421,7 +421,7 @@ std::string THTTP::Impl::Perform(const RequestSpec& spec) {
   if (toFile) {
     out.reset(CreateFileW(wdest.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                           FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!out) Fail(GetLastError(), "Cannot create \"" + spec.destFile + "\"");
+    if (!out) Fail(GetLastError(), "Cannot create \"" + req.destFile + "\"");
   }
 
   if (buffer.size() != kReadBufferSize) buffer.assign(kReadBufferSize, 0);
@@ -443,7 +443,7 @@ std::string THTTP::Impl::Perform(const RequestSpec& spec) {
     if (out) {
       DWORD written = 0;
       if (!WriteFile(out.get(), buffer.data(), got, &written, nullptr) || written != got)
-        Fail(GetLastError(), "Cannot write \"" + spec.destFile + "\"");
+        Fail(GetLastError(), "Cannot write \"" + req.destFile + "\"");
     }
     if (total) Report(httputil::PercentDone(received, total), lastPercent);
   }
@@ -456,7 +456,7 @@ std::string THTTP::Impl::Perform(const RequestSpec& spec) {
     if (!closed) {
       DWORD err = GetLastError();
       DeleteFileW(wdest.c_str());
-      Fail(err, "Cannot write \"" + spec.destFile + "\"");
+      Fail(err, "Cannot write \"" + req.destFile + "\"");
     }
   }
   fileDone = true;

@@ -3,9 +3,9 @@
 Import it from any pytest file (the test command runs pytest with --import-mode=importlib):
 
     import importlib.util, pathlib
-    spec = importlib.util.spec_from_file_location(
+    module_spec = importlib.util.spec_from_file_location(
         "winelib", pathlib.Path(__file__).parents[1] / "pylib" / "winelib.py")
-    winelib = importlib.util.module_from_spec(spec); spec.loader.exec_module(winelib)
+    winelib = importlib.util.module_from_spec(module_spec); module_spec.loader.exec_module(winelib)
 
 Everything runs in the project's own prefix (build/wine/prefix, or ORFEDA_WINEPREFIX) and on
 the display in DISPLAY; without one, ensure_display() starts Xvfb and stops it at exit.

@@ -226,7 +226,7 @@ def test_a_later_run_installs_the_new_release_over_the_old_download(build, certd
 MY_PATH = r"C:\silent-target"
 
 VARIANTS = [
-    # id, extra args, release variant (name, spec changes), faults, exit code, log ending
+    # id, extra args, release variant (name, release changes), faults, exit code, log ending
     ("user-me", ["/user", "me"], ("demo", {}), None, 0, ["RegWriteUninstall ok", "setup finished..."]),
     ("language-deutsch", ["/language", "Deutsch"], ("demo", {}), None, 0, ["setup finished..."]),
     ("language-german", ["/language", "german"], ("demo", {}), None, 0, ["setup finished..."]),

@@ -78,8 +78,8 @@ def main(argv: list[str]) -> int:
     work = Path(tempfile.mkdtemp(prefix="orfeda-bench-"))
     try:
         t0 = time.time()
-        spec = release.ReleaseSpec(versions=("2.5.0.0",), extra_files=a.files, extra_file_size=a.file_size)
-        root = release.make_release(work / "releases", spec, work / "work")
+        rel = release.ReleaseSpec(versions=("2.5.0.0",), extra_files=a.files, extra_file_size=a.file_size)
+        root = release.make_release(work / "releases", rel, work / "work")
         archive = root / "stable" / release.APPNAME / "2.5.0.0" / release.RELEASE_ARCHIVE
         print(f"release: {a.files} files of {a.file_size} bytes, archive {archive.stat().st_size / 1e6:.1f} MB "
               f"(built in {time.time() - t0:.1f} s)")

@@ -154,59 +154,59 @@ class ReleaseSpec:
     extra_seed: int = 1
 
 
-def _release_archive(path: Path, spec: ReleaseSpec, version: str) -> None:
+def _release_archive(path: Path, rel: ReleaseSpec, version: str) -> None:
     programs = release_programs()
-    manifest = {"components": spec.components, "preexec": [PREEXEC], "postexec": [POSTEXEC]}
-    bulk = spec.extra_files > 0
+    manifest = {"components": rel.components, "preexec": [PREEXEC], "postexec": [POSTEXEC]}
+    bulk = rel.extra_files > 0
     with zipfile.ZipFile(path, "w", zipfile.ZIP_STORED if bulk else zipfile.ZIP_DEFLATED) as z:
-        z.writestr("setup.json", spec.manifest_text if spec.manifest_text is not None
+        z.writestr("setup.json", rel.manifest_text if rel.manifest_text is not None
                    else json.dumps(manifest, indent=2))
-        z.writestr(f"exec/{PREEXEC}", SCRIPT.format(name="preexec", code=spec.preexec_code))
-        z.writestr(f"exec/{POSTEXEC}", SCRIPT.format(name="postexec", code=spec.postexec_code))
+        z.writestr(f"exec/{PREEXEC}", SCRIPT.format(name="preexec", code=rel.preexec_code))
+        z.writestr(f"exec/{POSTEXEC}", SCRIPT.format(name="postexec", code=rel.postexec_code))
         z.write(programs / "Orfeda.exe", "files/Orfeda.exe")
         z.write(programs / "uninstall.exe", "files/uninstall.exe")
         z.writestr("files/readme.txt", f"Orfeda demo release {version}\r\n")
         z.writestr("files/doc/manual.txt", "The demo release's manual.\r\n")
         if bulk:
             # Incompressible content, so the archive is as large as the files.
-            seed = spec.extra_seed
-            for i in range(spec.extra_files):
-                block = os.urandom(spec.extra_file_size) if seed is None else \
-                    (zlib.crc32(f"{seed}-{i}".encode()).to_bytes(4, "little") * (spec.extra_file_size // 4 + 1))[:spec.extra_file_size]
+            seed = rel.extra_seed
+            for i in range(rel.extra_files):
+                block = os.urandom(rel.extra_file_size) if seed is None else \
+                    (zlib.crc32(f"{seed}-{i}".encode()).to_bytes(4, "little") * (rel.extra_file_size // 4 + 1))[:rel.extra_file_size]
                 z.writestr(f"files/data/{i // 100:03d}/file{i:05d}.bin", block)
 
 
-def _partner_archive(path: Path, spec: ReleaseSpec, work: Path) -> None:
+def _partner_archive(path: Path, rel: ReleaseSpec, work: Path) -> None:
     with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
-        if spec.driver != "none":
-            msi = build_msi(work, work / f"driver-{spec.driver}.msi", "Demo printer driver",
-                            DRIVER_FOLDER, DRIVER_MARKER, spec.driver)
+        if rel.driver != "none":
+            msi = build_msi(work, work / f"driver-{rel.driver}.msi", "Demo printer driver",
+                            DRIVER_FOLDER, DRIVER_MARKER, rel.driver)
             z.write(msi, f"files/nova/{DRIVER}")
-        if spec.oem != "none":
-            msi = build_msi(work, work / f"oem-{spec.oem}.msi", "Demo printer OEM settings",
-                            OEM_FOLDER, OEM_MARKER, spec.oem)
+        if rel.oem != "none":
+            msi = build_msi(work, work / f"oem-{rel.oem}.msi", "Demo printer OEM settings",
+                            OEM_FOLDER, OEM_MARKER, rel.oem)
             z.write(msi, f"files/nova/{OEM}")
         z.writestr("files/image/ShortCut.ico", _ico_16())
 
 
-def make_release(root: Path, spec: ReleaseSpec | None = None, work: Path | None = None) -> Path:
+def make_release(root: Path, rel: ReleaseSpec | None = None, work: Path | None = None) -> Path:
     """Lays out a server root; returns it. Existing content of the root is replaced."""
-    spec = spec or ReleaseSpec()
+    rel = rel or ReleaseSpec()
     root = Path(root)
     work = Path(work) if work else root.parent / (root.name + "-work")
     for p in (root, work):
         if p.exists():
             shutil.rmtree(p)
         p.mkdir(parents=True)
-    for version in spec.versions:
-        folder = root / spec.branch / APPNAME / version
+    for version in rel.versions:
+        folder = root / rel.branch / APPNAME / version
         folder.mkdir(parents=True)
-        if version not in spec.empty_versions:
-            _release_archive(folder / RELEASE_ARCHIVE, spec, version)
-    for version in spec.partner_versions:
-        folder = root / spec.branch / f"{APPNAME}_{PARTNER}" / version
+        if version not in rel.empty_versions:
+            _release_archive(folder / RELEASE_ARCHIVE, rel, version)
+    for version in rel.partner_versions:
+        folder = root / rel.branch / f"{APPNAME}_{PARTNER}" / version
         folder.mkdir(parents=True)
-        _partner_archive(folder / PARTNER_ARCHIVE, spec, work)
+        _partner_archive(folder / PARTNER_ARCHIVE, rel, work)
     return root
 
 
