@@ -98,12 +98,11 @@ std::string TQDAPIClient::UpdateUrl(bool withVersion) const {
   return url;
 }
 
-bool TQDAPIClient::auth_User() {
+// Both sign-ins post a form to the auth resource and keep the session id of a success.
+bool TQDAPIClient::PostForSid(const char* logText, const std::string& body) {
   return Run(false, [&] {
     std::string answer;
-    std::string body = "username=" + UrlEncode(_username) + "&password=" + UrlEncode(_password);
-    if (!Send("TQDAPIClient: http post exception in auth_User: ",
-              [&] { return _http->post(_server + "/qdapi/auth/", body); }, answer))
+    if (!Send(logText, [&] { return _http->post(_server + "/qdapi/auth/", body); }, answer))
       return false;
     if (!IsSuccess(answer)) {
       TakeFailureMessage(answer);
@@ -115,20 +114,13 @@ bool TQDAPIClient::auth_User() {
   });
 }
 
+bool TQDAPIClient::auth_User() {
+  return PostForSid("TQDAPIClient: http post exception in auth_User: ",
+                    "username=" + UrlEncode(_username) + "&password=" + UrlEncode(_password));
+}
+
 bool TQDAPIClient::auth_Key() {
-  return Run(false, [&] {
-    std::string answer;
-    if (!Send("TQDAPIClient: http post exception in auth_Key: ",
-              [&] { return _http->post(_server + "/qdapi/auth/", "key=" + UrlEncode(_key)); }, answer))
-      return false;
-    if (!IsSuccess(answer)) {
-      TakeFailureMessage(answer);
-      return false;
-    }
-    TJSONReader r;
-    r.Input(answer);
-    return ReadStripped(r, "/json/sid", _sid);
-  });
+  return PostForSid("TQDAPIClient: http post exception in auth_Key: ", "key=" + UrlEncode(_key));
 }
 
 bool TQDAPIClient::auth_logout() {

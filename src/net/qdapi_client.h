@@ -73,6 +73,7 @@ class TQDAPIClient {
  private:
   template <class R, class Body>
   R Run(R failure, Body body);
+  bool PostForSid(const char* logText, const std::string& body);
   bool Send(const char* logText, const std::function<std::string()>& request, std::string& answer);
   std::string UpdateUrl(bool withVersion) const;
   void TakeFailureMessage(const std::string& answer);
