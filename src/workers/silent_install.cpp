@@ -122,10 +122,9 @@ bool DownloadAndCheck(TQDAPIClient& client, const TFileList& entry, const PhaseT
   Fail();
 }
 
-// Unpacks a downloaded archive into its folder. What an earlier run unpacked there is
-// removed first: unpacking never overwrites, so old files would stay in place of the new.
+// Unpacks a downloaded archive into its folder; UnzipArchive empties the folder first, so
+// nothing an earlier run unpacked there stays in place of the new files.
 bool Unpack(const std::string& name, const std::string& folder) {
-  DeleteTree(folder);
   return UnzipArchive(DownloadArea() + "\\" + name, folder);
 }
 
