@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr const char* kActiveTask = "There is already an active Task";
-
 bool ReadText(TJSONReader& r, const std::string& path, std::string& out) {
   if (!r.HasXPath(path)) return false;
   r.XPath(path);
@@ -36,50 +34,9 @@ bool IsStatusOk(const std::string& answer) {
 
 TLumoraAPIClient::TLumoraAPIClient(std::unique_ptr<IHttpTransport> http, const std::string& aServer,
                                    const std::string& aUsername, const std::string& aPassword)
-    : _server(aServer), _username(aUsername), _password(aPassword), _http(std::move(http)) {
-  _http->setTimeout(15);
-}
+    : TAPIClientBase(std::move(http), "0"), _server(aServer), _username(aUsername), _password(aPassword) {}
 
 TLumoraAPIClient::~TLumoraAPIClient() = default;
-
-void TLumoraAPIClient::setProxyUsername(const std::string& v) { _http->setProxyUsername(_proxyUsername = v); }
-void TLumoraAPIClient::setProxyPassword(const std::string& v) { _http->setProxyPassword(_proxyPassword = v); }
-void TLumoraAPIClient::setProxyServer(const std::string& v) { _http->setProxyServer(_proxyServer = v); }
-void TLumoraAPIClient::setProxyPort(int v) { _http->setProxyPort(_proxyPort = v); }
-void TLumoraAPIClient::setProxyAutoDetect(bool v) { _http->setProxyAutoDetect(_proxyAutoDetect = v); }
-
-// The frame of every operation: refuse a second one while one runs, mark the start with
-// "0", turn a JSON reader error into the failure result, always finish the task.
-template <class R, class Body>
-R TLumoraAPIClient::Run(R failure, Body body) {
-  if (_activeTask) {
-    _lastErrorMsg = kActiveTask;
-    return failure;
-  }
-  _activeTask = true;
-  _lastErrorMsg = "0";
-  R result = failure;
-  try {
-    result = body();
-  } catch (const std::exception& e) {
-    _lastErrorMsg = e.what();
-    result = failure;
-  }
-  _activeTask = false;
-  return result;
-}
-
-bool TLumoraAPIClient::Send(const char* logText, const std::function<std::string()>& request,
-                            std::string& answer) {
-  try {
-    answer = request();
-    return true;
-  } catch (const std::exception& e) {
-    WriteLog(std::string(logText) + e.what());
-    _lastErrorMsg = e.what();
-    return false;
-  }
-}
 
 std::string TLumoraAPIClient::SessionUrl(const std::string& path) const {
   return _sessionServer + path + "?sid=" + UrlEncode(_sid);

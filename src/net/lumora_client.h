@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "net/api_client_base.h"
 #include "net/transport.h"
 
 struct TFaxInfoRecord {
@@ -28,7 +29,7 @@ using TFaxListRecArray = std::vector<TFaxListRecord>;
 using TFaxIdentifierArray = std::vector<std::string>;
 using TFaxReportListArray = std::vector<std::string>;
 
-class TLumoraAPIClient {
+class TLumoraAPIClient : public TAPIClientBase {
  public:
   // With the given transport (its time-out is set to 15 seconds).
   TLumoraAPIClient(std::unique_ptr<IHttpTransport> http, const std::string& aServer,
@@ -36,8 +37,6 @@ class TLumoraAPIClient {
   // With the program's HTTPS transport (Windows only).
   TLumoraAPIClient(const std::string& aServer, const std::string& aUsername, const std::string& aPassword);
   virtual ~TLumoraAPIClient();
-  TLumoraAPIClient(const TLumoraAPIClient&) = delete;
-  TLumoraAPIClient& operator=(const TLumoraAPIClient&) = delete;
 
   // Session.
   bool login();
@@ -69,30 +68,9 @@ class TLumoraAPIClient {
   TFaxReportListArray getfaxreportlist(const std::string& FaxUUID);
 
   const std::string& sid() const { return _sid; }
-  const std::string& lastErrorMsg() const { return _lastErrorMsg; }
-  bool activeTask() const { return _activeTask; }
 
-  // Proxy settings, passed to the transport. The auto-detect credentials and the manual
-  // ones are the same user and password of the transport.
-  const std::string& proxyUsername() const { return _proxyUsername; }
-  void setProxyUsername(const std::string& v);
-  const std::string& proxyPassword() const { return _proxyPassword; }
-  void setProxyPassword(const std::string& v);
-  const std::string& proxyServer() const { return _proxyServer; }
-  void setProxyServer(const std::string& v);
-  int proxyPort() const { return _proxyPort; }
-  void setProxyPort(int v);
-  bool proxyAutoDetect() const { return _proxyAutoDetect; }
-  void setProxyAutoDetect(bool v);
-  const std::string& proxyAutoDetectUsername() const { return _proxyUsername; }
-  void setProxyAutoDetectUsername(const std::string& v) { setProxyUsername(v); }
-  const std::string& proxyAutoDetectPassword() const { return _proxyPassword; }
-  void setProxyAutoDetectPassword(const std::string& v) { setProxyPassword(v); }
 
  private:
-  template <class R, class Body>
-  R Run(R failure, Body body);
-  bool Send(const char* logText, const std::function<std::string()>& request, std::string& answer);
   std::string SessionUrl(const std::string& path) const;  // S + path + "?sid=" + sid
   std::string FaxUrl(const std::string& FaxUUID, const std::string& rest) const;
   bool DownloadTo(const char* logText, const std::string& url, const std::string& path);
@@ -102,11 +80,5 @@ class TLumoraAPIClient {
   std::string _username;
   std::string _password;
   std::string _sid;
-  std::string _lastErrorMsg;
   std::string _partnertag;
-  bool _activeTask = false;
-  std::unique_ptr<IHttpTransport> _http;
-  std::string _proxyUsername, _proxyPassword, _proxyServer;
-  int _proxyPort = 80;
-  bool _proxyAutoDetect = false;
 };

@@ -11,8 +11,6 @@ const char* const kQDAPIAppName = "orfeda_2018";
 
 namespace {
 
-constexpr const char* kActiveTask = "There is already an active Task";
-
 // The text of path, stripped of quotes; false when the answer has no such node.
 bool ReadStripped(TJSONReader& r, const std::string& path, std::string& out) {
   if (!r.HasXPath(path)) return false;
@@ -35,9 +33,7 @@ bool IsSuccess(const std::string& answer) {
 
 TQDAPIClient::TQDAPIClient(std::unique_ptr<IHttpTransport> http, const std::string& aServer,
                            const std::string& aUsername, const std::string& aPassword)
-    : _server(aServer), _username(aUsername), _password(aPassword), _http(std::move(http)) {
-  _http->setTimeout(15);
-}
+    : TAPIClientBase(std::move(http), std::string()), _server(aServer), _username(aUsername), _password(aPassword) {}
 
 TQDAPIClient::TQDAPIClient(std::unique_ptr<IHttpTransport> http, const std::string& aServer,
                            const std::string& aKey)
@@ -46,44 +42,6 @@ TQDAPIClient::TQDAPIClient(std::unique_ptr<IHttpTransport> http, const std::stri
 }
 
 TQDAPIClient::~TQDAPIClient() = default;
-
-void TQDAPIClient::setProxyUsername(const std::string& v) { _http->setProxyUsername(_proxyUsername = v); }
-void TQDAPIClient::setProxyPassword(const std::string& v) { _http->setProxyPassword(_proxyPassword = v); }
-void TQDAPIClient::setProxyServer(const std::string& v) { _http->setProxyServer(_proxyServer = v); }
-void TQDAPIClient::setProxyPort(int v) { _http->setProxyPort(_proxyPort = v); }
-void TQDAPIClient::setProxyAutoDetect(bool v) { _http->setProxyAutoDetect(_proxyAutoDetect = v); }
-
-// The frame of every operation: refuse a second one while one runs, start with an empty
-// error text, turn a JSON reader error into the failure result, always finish the task.
-template <class R, class Body>
-R TQDAPIClient::Run(R failure, Body body) {
-  if (_activeTask) {
-    _lastErrorMsg = kActiveTask;
-    return failure;
-  }
-  _activeTask = true;
-  _lastErrorMsg.clear();
-  R result = failure;
-  try {
-    result = body();
-  } catch (const std::exception& e) {
-    _lastErrorMsg = e.what();
-    result = failure;
-  }
-  _activeTask = false;
-  return result;
-}
-
-bool TQDAPIClient::Send(const char* logText, const std::function<std::string()>& request, std::string& answer) {
-  try {
-    answer = request();
-    return true;
-  } catch (const std::exception& e) {
-    WriteLog(std::string(logText) + e.what());
-    _lastErrorMsg = e.what();
-    return false;
-  }
-}
 
 void TQDAPIClient::TakeFailureMessage(const std::string& answer) {
   TJSONReader r;

@@ -10,13 +10,14 @@
 #include <string>
 
 #include "app/records.h"
+#include "net/api_client_base.h"
 #include "net/transport.h"
 
 // The update server's built-in API key and the application's name there.
 extern const char* const kQDAPIKey;
 extern const char* const kQDAPIAppName;
 
-class TQDAPIClient {
+class TQDAPIClient : public TAPIClientBase {
  public:
   // With the given transport (its time-out is set to 15 seconds).
   TQDAPIClient(std::unique_ptr<IHttpTransport> http, const std::string& aServer,
@@ -26,8 +27,6 @@ class TQDAPIClient {
   TQDAPIClient(const std::string& aServer, const std::string& aUsername, const std::string& aPassword);
   TQDAPIClient(const std::string& aServer, const std::string& aKey);
   virtual ~TQDAPIClient();
-  TQDAPIClient(const TQDAPIClient&) = delete;
-  TQDAPIClient& operator=(const TQDAPIClient&) = delete;
 
   bool auth_User();
   bool auth_Key();
@@ -42,8 +41,6 @@ class TQDAPIClient {
   bool setVersion(const std::string& aVersion);
 
   const std::string& sid() const { return _sid; }
-  const std::string& lastErrorMsg() const { return _lastErrorMsg; }
-  bool activeTask() const { return _activeTask; }
 
   const std::string& branch() const { return _branch; }
   void setBranch(const std::string& v) { _branch = v; }
@@ -53,28 +50,9 @@ class TQDAPIClient {
   const std::string& key() const { return _key; }
   void setKey(const std::string& v) { _key = v; }
 
-  // Proxy settings, passed to the transport. The auto-detect credentials and the manual
-  // ones are the same user and password of the transport.
-  const std::string& proxyUsername() const { return _proxyUsername; }
-  void setProxyUsername(const std::string& v);
-  const std::string& proxyPassword() const { return _proxyPassword; }
-  void setProxyPassword(const std::string& v);
-  const std::string& proxyServer() const { return _proxyServer; }
-  void setProxyServer(const std::string& v);
-  int proxyPort() const { return _proxyPort; }
-  void setProxyPort(int v);
-  bool proxyAutoDetect() const { return _proxyAutoDetect; }
-  void setProxyAutoDetect(bool v);
-  const std::string& proxyAutoDetectUsername() const { return _proxyUsername; }
-  void setProxyAutoDetectUsername(const std::string& v) { setProxyUsername(v); }
-  const std::string& proxyAutoDetectPassword() const { return _proxyPassword; }
-  void setProxyAutoDetectPassword(const std::string& v) { setProxyPassword(v); }
 
  private:
-  template <class R, class Body>
-  R Run(R failure, Body body);
   bool PostForSid(const char* logText, const std::string& body);
-  bool Send(const char* logText, const std::function<std::string()>& request, std::string& answer);
   std::string UpdateUrl(bool withVersion) const;
   void TakeFailureMessage(const std::string& answer);
 
@@ -83,15 +61,9 @@ class TQDAPIClient {
   std::string _password;
   std::string _key;
   std::string _sid;
-  std::string _lastErrorMsg;
   std::string _appname;
   std::string _version;
   std::string _branch = "stable";
-  bool _activeTask = false;
-  std::unique_ptr<IHttpTransport> _http;
-  std::string _proxyUsername, _proxyPassword, _proxyServer;
-  int _proxyPort = 80;
-  bool _proxyAutoDetect = false;
 };
 
 // Whether the update server offers a newer version of the application than the one

@@ -1,0 +1,27 @@
+#include "net/api_client_base.h"
+
+#include "log/log.h"
+
+TAPIClientBase::TAPIClientBase(std::unique_ptr<IHttpTransport> http, std::string startMessage)
+    : _http(std::move(http)), _startMessage(std::move(startMessage)) {
+  _http->setTimeout(15);
+}
+
+TAPIClientBase::~TAPIClientBase() = default;
+
+void TAPIClientBase::setProxyUsername(const std::string& v) { _http->setProxyUsername(_proxyUsername = v); }
+void TAPIClientBase::setProxyPassword(const std::string& v) { _http->setProxyPassword(_proxyPassword = v); }
+void TAPIClientBase::setProxyServer(const std::string& v) { _http->setProxyServer(_proxyServer = v); }
+void TAPIClientBase::setProxyPort(int v) { _http->setProxyPort(_proxyPort = v); }
+void TAPIClientBase::setProxyAutoDetect(bool v) { _http->setProxyAutoDetect(_proxyAutoDetect = v); }
+
+bool TAPIClientBase::Send(const char* logText, const std::function<std::string()>& request, std::string& answer) {
+  try {
+    answer = request();
+    return true;
+  } catch (const std::exception& e) {
+    WriteLog(std::string(logText) + e.what());
+    _lastErrorMsg = e.what();
+    return false;
+  }
+}
