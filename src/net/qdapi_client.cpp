@@ -56,19 +56,25 @@ std::string TQDAPIClient::UpdateUrl(bool withVersion) const {
   return url;
 }
 
+// Sends one request; true when the server answered with success, the reader then holding
+// the answer. A refused answer leaves the server's message in lastErrorMsg.
+bool TQDAPIClient::Request(const char* logText, const std::function<std::string()>& request, TJSONReader& r) {
+  std::string answer;
+  if (!Send(logText, request, answer)) return false;
+  if (!IsSuccess(answer)) {
+    TakeFailureMessage(answer);
+    return false;
+  }
+  r.Input(answer);
+  return true;
+}
+
 // Both sign-ins post a form to the auth resource and keep the session id of a success.
 bool TQDAPIClient::PostForSid(const char* logText, const std::string& body) {
   return Run(false, [&] {
-    std::string answer;
-    if (!Send(logText, [&] { return _http->post(_server + "/qdapi/auth/", body); }, answer))
-      return false;
-    if (!IsSuccess(answer)) {
-      TakeFailureMessage(answer);
-      return false;
-    }
     TJSONReader r;
-    r.Input(answer);
-    return ReadStripped(r, "/json/sid", _sid);
+    return Request(logText, [&] { return _http->post(_server + "/qdapi/auth/", body); }, r) &&
+           ReadStripped(r, "/json/sid", _sid);
   });
 }
 
@@ -105,16 +111,10 @@ bool TQDAPIClient::auth_validate() {
 
 std::string TQDAPIClient::update_getLatestVersion() {
   return Run(std::string(), [&]() -> std::string {
-    std::string answer;
-    if (!Send("TQDAPIClient: http get exception in update_getLatestVersion: ",
-              [&] { return _http->get(UpdateUrl(false) + "&sid=" + UrlEncode(_sid)); }, answer))
-      return {};
-    if (!IsSuccess(answer)) {
-      TakeFailureMessage(answer);
-      return {};
-    }
     TJSONReader r;
-    r.Input(answer);
+    if (!Request("TQDAPIClient: http get exception in update_getLatestVersion: ",
+                 [&] { return _http->get(UpdateUrl(false) + "&sid=" + UrlEncode(_sid)); }, r))
+      return {};
     std::string version;
     if (!ReadStripped(r, "/json/message/[1]/version", version)) return {};
     setVersion(version);
@@ -124,16 +124,10 @@ std::string TQDAPIClient::update_getLatestVersion() {
 
 bool TQDAPIClient::update_validateVersion() {
   return Run(false, [&] {
-    std::string answer;
-    if (!Send("TQDAPIClient: http get exception in update_validateVersion: ",
-              [&] { return _http->get(UpdateUrl(true) + "&sid=" + UrlEncode(_sid)); }, answer))
-      return false;
-    if (!IsSuccess(answer)) {
-      TakeFailureMessage(answer);
-      return false;
-    }
     TJSONReader r;
-    r.Input(answer);
+    if (!Request("TQDAPIClient: http get exception in update_validateVersion: ",
+                 [&] { return _http->get(UpdateUrl(true) + "&sid=" + UrlEncode(_sid)); }, r))
+      return false;
     std::string version;
     return ReadStripped(r, "/json/message/[1]/version", version) && version == _version;
   });
@@ -141,16 +135,10 @@ bool TQDAPIClient::update_validateVersion() {
 
 TFileListArray TQDAPIClient::update_listFiles() {
   return Run(TFileListArray(), [&]() -> TFileListArray {
-    std::string answer;
-    if (!Send("TQDAPIClient: http get exception in update_listFiles: ",
-              [&] { return _http->get(UpdateUrl(true) + "&list=&sid=" + UrlEncode(_sid)); }, answer))
-      return {};
-    if (!IsSuccess(answer)) {
-      TakeFailureMessage(answer);
-      return {};
-    }
     TJSONReader r;
-    r.Input(answer);
+    if (!Request("TQDAPIClient: http get exception in update_listFiles: ",
+                 [&] { return _http->get(UpdateUrl(true) + "&list=&sid=" + UrlEncode(_sid)); }, r))
+      return {};
     if (!r.HasXPath("/json/message")) return {};
     r.XPath("/json/message");
     int n = r.XChildrenCount();

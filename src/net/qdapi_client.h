@@ -14,6 +14,8 @@
 #include "net/transport.h"
 
 // The update server's built-in API key and the application's name there.
+class TJSONReader;
+
 extern const char* const kQDAPIKey;
 extern const char* const kQDAPIAppName;
 
@@ -52,6 +54,7 @@ class TQDAPIClient : public TAPIClientBase {
 
 
  private:
+  bool Request(const char* logText, const std::function<std::string()>& request, TJSONReader& r);
   bool PostForSid(const char* logText, const std::string& body);
   std::string UpdateUrl(bool withVersion) const;
   void TakeFailureMessage(const std::string& answer);
