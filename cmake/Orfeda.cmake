@@ -46,11 +46,82 @@ function(orfeda_test name)
   add_executable(${name} ${ARGN})
   orfeda_defaults(${name})
   if(WIN32)
-    target_link_libraries(${name} PRIVATE orfeda_core gtest gtest_main)
+    target_link_libraries(${name} PRIVATE orfeda_app gtest gtest_main)
   else()
-    target_link_libraries(${name} PRIVATE orfeda_core GTest::gtest GTest::gtest_main)
+    target_link_libraries(${name} PRIVATE orfeda_app GTest::gtest GTest::gtest_main)
   endif()
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+endfunction()
+
+# The program's code is one static library per folder below src/, linked in one direction:
+#   base <- state <- log, lang <- zip, net <- install <- workers <- ui <- app
+# orfeda_library(<folder> DEPENDS <lower folders> SOURCES <portable files>
+#                [WIN32_SOURCES <files>] [SYSTEM_LIBS <Windows libraries>])
+# makes the library orfeda_<folder> and two guards against a reference running back up:
+# the build checks every #include of the folder against the folders below it, and a small
+# program linked with the whole library and its dependencies alone fails to link when the
+# library calls into a folder above it.
+function(orfeda_library folder)
+  cmake_parse_arguments(A "" "" "DEPENDS;SOURCES;WIN32_SOURCES;SYSTEM_LIBS" ${ARGN})
+  orfeda_register_layer(${folder} "${A_DEPENDS}")
+  set(target orfeda_${folder})
+  set(srcs ${A_SOURCES})
+  if(WIN32)
+    list(APPEND srcs ${A_WIN32_SOURCES})
+  endif()
+  if(srcs)
+    add_library(${target} STATIC ${srcs})
+    set(scope PUBLIC)
+    orfeda_defaults(${target})
+  else()
+    add_library(${target} INTERFACE)
+    set(scope INTERFACE)
+  endif()
+  target_include_directories(${target} ${scope} ${CMAKE_SOURCE_DIR}/src ${CMAKE_BINARY_DIR}/generated)
+  foreach(d ${A_DEPENDS})
+    target_link_libraries(${target} ${scope} orfeda_${d})
+  endforeach()
+  if(WIN32 AND A_SYSTEM_LIBS)
+    target_link_libraries(${target} ${scope} ${A_SYSTEM_LIBS})
+  endif()
+  if(srcs)
+    orfeda_layer_guards(${folder})
+  endif()
+endfunction()
+
+# Records which folders <folder> may use: itself and everything below its dependencies.
+function(orfeda_register_layer folder depends)
+  set(allowed ${folder})
+  foreach(d ${depends})
+    get_property(below GLOBAL PROPERTY ORFEDA_LAYER_${d})
+    if(NOT below)
+      message(FATAL_ERROR "src/${folder} depends on src/${d}, which is not defined before it")
+    endif()
+    list(APPEND allowed ${below})
+  endforeach()
+  list(REMOVE_DUPLICATES allowed)
+  set_property(GLOBAL PROPERTY ORFEDA_LAYER_${folder} ${allowed})
+endfunction()
+
+function(orfeda_layer_guards folder)
+  set(target orfeda_${folder})
+  get_property(allowed GLOBAL PROPERTY ORFEDA_LAYER_${folder})
+  file(GLOB files CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/${folder}/*.h
+       ${CMAKE_SOURCE_DIR}/src/${folder}/*.cpp)
+  set(stamp ${CMAKE_BINARY_DIR}/layers/${folder}.checked)
+  string(REPLACE ";" "," allowed_text "${allowed}")
+  add_custom_command(OUTPUT ${stamp}
+    COMMAND ${CMAKE_COMMAND} -DFOLDER=${folder} -DALLOWED=${allowed_text}
+            -DSOURCE_DIR=${CMAKE_SOURCE_DIR}/src -DSTAMP=${stamp}
+            -P ${CMAKE_SOURCE_DIR}/cmake/check_layer.cmake
+    DEPENDS ${files} ${CMAKE_SOURCE_DIR}/cmake/check_layer.cmake
+    COMMENT "Checking the includes of src/${folder}" VERBATIM)
+  add_custom_target(${target}_includes DEPENDS ${stamp})
+  add_dependencies(${target} ${target}_includes)
+
+  add_executable(${target}_link_check ${CMAKE_SOURCE_DIR}/cmake/link_check_main.cpp)
+  target_link_libraries(${target}_link_check PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,${target}>")
+  orfeda_defaults(${target}_link_check)
 endfunction()

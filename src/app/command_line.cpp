@@ -1,6 +1,6 @@
 #include "app/command_line.h"
 
-#include "app/state.h"
+#include "state/state.h"
 #include "base/text.h"
 
 namespace {

@@ -2,8 +2,9 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "app/application.h"
-#include "app/application_win.h"
+#include "base/lifecycle.h"
+#include "app/message_loop.h"
+#include "ui/message_box.h"
 #include "app/command_line.h"
 #include "app/startup.h"
 #include "base/win_text.h"

@@ -2,12 +2,14 @@
 // main window and the UI message loop until the end is requested.
 #include <windows.h>
 
-#include "app/application.h"
-#include "app/application_win.h"
+#include "base/lifecycle.h"
+#include "app/message_loop.h"
+#include "ui/message_box.h"
 #include "app/command_line.h"
 #include "app/setup_form.h"
 #include "app/startup.h"
-#include "app/state.h"
+#include "install/zip_dlls.h"
+#include "state/state.h"
 #include "base/errors.h"
 #include "base/handles.h"
 #include "base/win_error.h"
@@ -69,7 +71,7 @@ int RunProgram() {
     LogEntryError("Exception : unknown error");
     RequestProgramEnd(kExitFailed);
   }
-  return ExitCode;
+  return ProgramExitCode();
 }
 
 }  // namespace

@@ -1,13 +1,15 @@
 #include "app/setup_form.h"
 
-#include "app/application.h"
-#include "app/application_win.h"
+#include "base/lifecycle.h"
+#include "app/message_loop.h"
+#include "ui/message_box.h"
 #include "app/command_line.h"
 #include "app/startup.h"
-#include "app/state.h"
+#include "state/state.h"
 #include "base/errors.h"
 #include "base/win_text.h"
 #include "log/log.h"
+#include "ui/silent_status.h"
 #include "workers/silent_install.h"
 
 namespace {
@@ -58,7 +60,8 @@ void TQDSetupForm::FormCreate() {
       WriteLog("check parameter...");
       // A command line already ended (help text, "-appversion") starts no installation.
       if (!EndRequested() && CheckSilentParameters()) {
-        RunSilentInstall();
+        SilentStatusSink sink;
+        RunSilentInstall(sink);
       } else {
         WriteLog("exit");
         RequestProgramEnd(1603);

@@ -4,26 +4,17 @@
 
 #include <vector>
 
-#include "app/state.h"
+#include "state/state.h"
 #include "app/time_stamp.h"
 #include "base/errors.h"
 #include "base/handles.h"
 #include "base/text.h"
 #include "base/win_error.h"
 #include "base/win_text.h"
+#include "install/files.h"
 #include "log/log.h"
 
 namespace {
-
-std::wstring ModulePath() {
-  std::vector<wchar_t> buf(MAX_PATH);
-  for (;;) {
-    const DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
-    if (n == 0) RaiseLastOSError();
-    if (n < buf.size()) return std::wstring(buf.data(), n);
-    buf.resize(buf.size() * 2);
-  }
-}
 
 std::string EnvironmentValue(const wchar_t* name) {
   const DWORD n = GetEnvironmentVariableW(name, nullptr, 0);
@@ -34,44 +25,10 @@ std::string EnvironmentValue(const wchar_t* name) {
   return Narrow(v);
 }
 
-// Writes one RCDATA resource to a file, replacing it. A half-written file is removed.
-void SaveResource(const wchar_t* name, const std::string& path) {
-  HRSRC res = FindResourceW(nullptr, name, MAKEINTRESOURCEW(10) /* RT_RCDATA */);
-  if (!res) throw EOSError("Resource " + Narrow(name) + " not found");
-  HGLOBAL data = LoadResource(nullptr, res);
-  const void* bytes = data ? LockResource(data) : nullptr;
-  const DWORD size = SizeofResource(nullptr, res);
-  if (!bytes) throw EOSError("Resource " + Narrow(name) + " cannot be loaded");
-
-  const std::wstring wpath = Widen(path);
-  UniqueFile f(CreateFileW(wpath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!f) {
-    const DWORD code = GetLastError();
-    throw EInOutError("Cannot create file \"" + path + "\". " + SystemErrorText(code));
-  }
-  DWORD written = 0;
-  if (!WriteFile(f.get(), bytes, size, &written, nullptr) || written != size) {
-    const DWORD code = GetLastError();
-    f.reset();
-    DeleteFileW(wpath.c_str());
-    throw EInOutError("Cannot write file \"" + path + "\". " + SystemErrorText(code));
-  }
-}
-
-bool FileExistsW(const std::string& path) {
-  const DWORD a = GetFileAttributesW(Widen(path).c_str());
-  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 }  // namespace
 
-std::string ProgramFolder() {
-  return text::IncludeTrailingBackslash(text::ExtractFileDir(Narrow(ModulePath())));
-}
-
 std::string GetAppVersion() {
-  const std::wstring path = ModulePath();
+  const std::wstring path = Widen(ProgramFilePath());
   DWORD handle = 0;
   const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &handle);
   if (size == 0) return {};
@@ -100,7 +57,12 @@ void ReadEnvironmentPaths() {
   try {
     AppDataDir = EnvironmentValue(L"APPDATA");
     AllUsersProfileDir = EnvironmentValue(L"ALLUSERSPROFILE");
+#ifdef _WIN64
+    // The 64-bit test build sees the folder the 32-bit program is given.
+    ProgramFilesDir = EnvironmentValue(L"ProgramFiles(x86)");
+#else
     ProgramFilesDir = EnvironmentValue(L"PROGRAMFILES");
+#endif
     TempDir = EnvironmentValue(L"TEMP");
     ExeDir = ProgramFolder();
   } catch (const std::exception& e) {
@@ -109,37 +71,17 @@ void ReadEnvironmentPaths() {
   }
 }
 
-bool ExportZipDlls() {
-  WriteLog("start DLL export...");
-  const std::string dir = ProgramFolder();
-  std::exception_ptr failure;
-  try {
-    SaveResource(L"DelZip192x64", dir + "DelZip192x64.dll");
-    SaveResource(L"DelZip192", dir + "DelZip192.dll");
-  } catch (...) {
-    failure = std::current_exception();
-  }
-  const bool ok = FileExistsW(dir + "DelZip192x64.dll") && FileExistsW(dir + "DelZip192.dll");
-  if (failure) std::rethrow_exception(failure);
-  return ok;
-}
-
-void RemoveZipDlls() {
-  const std::string dir = ProgramFolder();
-  DeleteFileW(Widen(dir + "DelZip192x64.dll").c_str());
-  DeleteFileW(Widen(dir + "DelZip192.dll").c_str());
-}
-
 bool HasAdminRights() {
   UniqueHKey key;
   return RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\SetupTest", 0, nullptr, 0,
-                         KEY_ALL_ACCESS, nullptr, key.put(), nullptr) == ERROR_SUCCESS;
+                         KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, key.put(),
+                         nullptr) == ERROR_SUCCESS;
 }
 
 bool HasDotNet4() {
   UniqueHKey ndp;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Net Framework Setup\\NDP", 0,
-                    KEY_ALL_ACCESS, ndp.put()) != ERROR_SUCCESS)
+                    KEY_ALL_ACCESS | KEY_WOW64_32KEY, ndp.put()) != ERROR_SUCCESS)
     return false;
   for (const wchar_t* sub : {L"v4", L"v4.0"}) {
     UniqueHKey k;

@@ -2,8 +2,6 @@
 // Start-up checks and routines of the program (Windows).
 #include <string>
 
-#include "app/application.h"  // RequestProgramEnd, ApplicationTitle
-
 // The FileVersion string of this program's own version resource; empty when unreadable.
 std::string GetAppVersion();
 // The current local time as year-month-day_hour-minute without leading zeros.
@@ -11,17 +9,9 @@ std::string TimeStampText();
 // Fills TempDir, AppDataDir, AllUsersProfileDir, ProgramFilesDir and ExeDir. Errors are
 // logged, not raised.
 void ReadEnvironmentPaths();
-// Writes "DelZip192x64.dll" and "DelZip192.dll" from the program's resources next to the
-// program. True when both files exist afterwards; a failed write still raises.
-bool ExportZipDlls();
-// Deletes both library files again; failures are ignored.
-void RemoveZipDlls();
 // Opens (creating when missing) HKLM\Software\SetupTest with full access.
 bool HasAdminRights();
 // Whether .NET Framework 4 is registered (NDP\v4 or NDP\v4.0).
 bool HasDotNet4();
 // The English name of the user's default locale's language ("English", "German").
 std::string SystemLanguageName();
-
-// The folder of the running program, with a trailing "\".
-std::string ProgramFolder();

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "app/state.h"
+#include "state/state.h"
 #include "base/errors.h"
 #include "base/handles.h"
 #include "base/win_error.h"

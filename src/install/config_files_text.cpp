@@ -1,5 +1,5 @@
 // Texts of the configuration files (no Win32 calls here).
-#include "app/state.h"
+#include "state/state.h"
 #include "base/text.h"
 #include "install/config_files.h"
 

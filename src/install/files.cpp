@@ -5,22 +5,18 @@
 #include <shellapi.h>
 #include <tlhelp32.h>
 
-#include <atomic>
 #include <cwctype>
 
 #include "base/errors.h"
 #include "base/handles.h"
+#include "base/lifecycle.h"
+#include "base/lifecycle_win.h"
 #include "base/text.h"
 #include "base/win_error.h"
 #include "base/win_text.h"
 #include "log/log.h"
 
 namespace {
-
-// Static initialisation runs on the thread that later runs wWinMain and the message loop.
-const DWORD g_mainThreadId = GetCurrentThreadId();
-std::atomic<HWND> g_appWindow{nullptr};
-std::atomic<bool> g_terminated{false};
 
 constexpr DWORD kMd5Block = 1u << 20;  // 1 MiB per read
 
@@ -122,8 +118,8 @@ void PumpMessages() {
   MSG msg;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {
-      // The message loop must still see the quit request.
-      SetApplicationTerminated();
+      // A quit request is an end request; the message loop must still see it.
+      RequestProgramEnd();
       PostQuitMessage(static_cast<int>(msg.wParam));
       return;
     }
@@ -136,6 +132,16 @@ void PumpMessages() {
   char hex[16];
   wsprintfA(hex, "%08lX", static_cast<unsigned long>(status));
   throw EOSError(std::string(what) + " failed with status 0x" + hex);
+}
+
+std::wstring ModulePathW() {
+  std::vector<wchar_t> buf(MAX_PATH);
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+    if (n == 0) RaiseLastOSError();
+    if (n < buf.size()) return std::wstring(buf.data(), n);
+    buf.resize(buf.size() * 2);
+  }
 }
 
 }  // namespace
@@ -203,6 +209,9 @@ bool MoveFileTo(const std::string& source, const std::string& destination, std::
 }
 
 bool IsWow64() {
+#ifdef _WIN64
+  return true;  // a 64-bit build runs on 64-bit Windows only
+#endif
   using Fn = BOOL(WINAPI*)(HANDLE, PBOOL);
   HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
   if (!kernel) return false;
@@ -251,17 +260,6 @@ std::string FileMD5(const std::string& path) {
   return result;
 }
 
-void SetApplicationWindow(HWND window) { g_appWindow = window; }
-void SetApplicationTerminated(bool terminated) { g_terminated = terminated; }
-bool ApplicationTerminated() { return g_terminated; }
-
-bool IsUIThread() {
-  DWORD ui = 0;
-  if (HWND window = g_appWindow) ui = GetWindowThreadProcessId(window, nullptr);
-  if (ui == 0) ui = g_mainThreadId;
-  return ui == GetCurrentThreadId();
-}
-
 int RunAndWait(const std::string& file, const std::string& workdir, const std::string& params) {
   // Windows refuses to start a process in a folder that does not exist (the install root
   // before a first installation, for instance): start it in its own folder then.
@@ -272,7 +270,7 @@ int RunAndWait(const std::string& file, const std::string& workdir, const std::s
   SHELLEXECUTEINFOW sei{};
   sei.cbSize = sizeof(sei);
   sei.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
-  sei.hwnd = g_appWindow;
+  sei.hwnd = nullptr;
   sei.lpVerb = L"open";
   sei.lpFile = wfile.c_str();
   sei.lpParameters = wparams.empty() ? nullptr : wparams.c_str();
@@ -282,17 +280,19 @@ int RunAndWait(const std::string& file, const std::string& workdir, const std::s
   if (!sei.hProcess) return 1;  // handed to a running program: its result is unknown
   UniqueHandle process(sei.hProcess);
 
+  // Waits for the process or the end request, whichever comes first; on the UI thread the
+  // windows keep answering meanwhile.
   const bool ui = IsUIThread();
-  DWORD code = STILL_ACTIVE;
+  HANDLE waits[2] = {process.get(), EndRequestEvent()};
   for (;;) {
     if (ui) PumpMessages();
-    HANDLE h = process.get();
-    DWORD wait = ui ? MsgWaitForMultipleObjects(1, &h, FALSE, 100, QS_ALLINPUT)
-                    : WaitForSingleObject(h, 100);
-    if (!GetExitCodeProcess(h, &code)) return 1;
+    const DWORD wait = ui ? MsgWaitForMultipleObjects(2, waits, FALSE, INFINITE, QS_ALLINPUT)
+                          : WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+    DWORD code = STILL_ACTIVE;
+    if (!GetExitCodeProcess(process.get(), &code)) return 1;
     // A process that ended is done even when its exit code happens to be 259.
     if (wait == WAIT_OBJECT_0 || code != STILL_ACTIVE) return static_cast<int>(code);
-    if (ApplicationTerminated()) return static_cast<int>(code);
+    if (wait == WAIT_FAILED || EndRequested()) return static_cast<int>(code);
   }
 }
 
@@ -412,4 +412,10 @@ int32_t FileSizeOf(const std::string& path) {
   if (path.empty() || !GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &data))
     return -1;
   return static_cast<int32_t>(data.nFileSizeLow);
+}
+
+std::string ProgramFilePath() { return Narrow(ModulePathW()); }
+
+std::string ProgramFolder() {
+  return text::IncludeTrailingBackslash(text::ExtractFileDir(ProgramFilePath()));
 }

@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+// The running program's file, and its folder with a trailing "\".
+std::string ProgramFilePath();
+std::string ProgramFolder();
+
 // "major.minor.release.build" from the file's fixed version information.
 // Raises EOSError when the file has no version resource or cannot be read.
 std::string GetFileVersionText(const std::string& path);
@@ -22,7 +26,8 @@ std::string UniqueFileName(const std::string& path);
 // logged and reported as false (a copy made before a failed delete stays).
 bool MoveFileTo(const std::string& source, const std::string& destination, std::string& used);
 
-// True when this process runs under 64-bit Windows (WoW64).
+// True when this process runs under 64-bit Windows (as a 32-bit program under WoW64, or as
+// the 64-bit build of the tests).
 bool IsWow64();
 
 // MD5 of the file's bytes as 32 lower-case hexadecimal digits. The file is read in large
@@ -31,21 +36,10 @@ std::string FileMD5(const std::string& path);
 
 // Starts `file` through the shell's "open" verb, hidden, with the given working folder and
 // parameters, and waits for it to end. Returns the process's exit code, 1 when it could not
-// be started, or 259 when the application began shutting down while it still ran.
+// be started, or 259 when the end of the program was requested while it still ran.
 // A working folder that does not exist is replaced by the started file's own folder.
 // Window messages are handled while waiting only when called on the UI thread.
 int RunAndWait(const std::string& file, const std::string& workdir, const std::string& params);
-
-// The window that owns processes started by RunAndWait; its thread is the UI thread.
-// Until it is set, the process's main thread counts as the UI thread.
-void SetApplicationWindow(HWND window);
-// Marks the application as shutting down: running RunAndWait calls stop waiting.
-// RunAndWait also marks it when it takes a WM_QUIT from the UI thread's queue (and posts
-// the quit request again for the message loop).
-void SetApplicationTerminated(bool terminated = true);
-bool ApplicationTerminated();
-// True on the thread that runs the UI message loop.
-bool IsUIThread();
 
 // Deletes the folder and everything below it. Silent about failures; raises Exception
 // "Could not delete empty path" for an empty argument. A linked folder (junction or

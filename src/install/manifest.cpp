@@ -1,6 +1,6 @@
 #include "install/manifest.h"
 
-#include "app/state.h"
+#include "state/state.h"
 #include "base/errors.h"
 #include "base/handles.h"
 #include "base/win_error.h"

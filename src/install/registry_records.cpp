@@ -3,12 +3,13 @@
 
 #include <windows.h>
 
-#include "app/state.h"
+#include "state/state.h"
 #include "base/errors.h"
 #include "base/handles.h"
 #include "base/text.h"
 #include "base/win_error.h"
 #include "base/win_text.h"
+#include "install/files.h"
 #include "log/log.h"
 
 namespace {
@@ -22,13 +23,13 @@ std::wstring RelativeKeyPath(const std::string& path) {
 }
 
 // Opens the key with full access, creating it and its missing parents. HKLM keys are in
-// this 32-bit program's own view. HKCU\Software is one key for both views on Windows;
+// the 32-bit view, this 32-bit program's own (named, so a 64-bit test build uses it too). HKCU\Software is one key for both views on Windows;
 // naming the 64-bit view keeps it so under Wine too, which otherwise sends a 32-bit
 // program's HKCU\Software keys below HKCU\Software\Wow6432Node once that key exists
 // (as after a per-user installation on 64-bit Windows).
 UniqueHKey OpenOrCreateKey(HKEY hive, const std::string& path) {
   UniqueHKey key;
-  const REGSAM view = hive == HKEY_CURRENT_USER ? KEY_WOW64_64KEY : 0;
+  const REGSAM view = hive == HKEY_CURRENT_USER ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
   LONG rc = RegCreateKeyExW(hive, RelativeKeyPath(path).c_str(), 0, nullptr,
                             REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS | view, nullptr, key.put(),
                             nullptr);
@@ -63,15 +64,6 @@ bool ReadString(HKEY key, const std::string& name, std::string& out) {
   return true;
 }
 
-// True on 64-bit Windows (this 32-bit program runs under WoW64).
-bool RunningOnWow64() {
-  using Fn = BOOL(WINAPI*)(HANDLE, PBOOL);
-  auto fn = reinterpret_cast<Fn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "IsWow64Process")));
-  BOOL wow = FALSE;
-  return fn && fn(GetCurrentProcess(), &wow) && wow;
-}
-
 // Errors while writing values reach the user; a silent run has nobody to answer a box.
 void ReportWriteError(const std::exception& e) {
   if (SilentMode) {
@@ -90,7 +82,7 @@ bool CreateSoftwareEntry(HKEY hive, const char* opName, const std::string& keyNa
   WriteLog("start " + name);
   std::string quotedKey(1, '"');
   quotedKey.append(ProductKeyPath()).append("\\uninstall\"");
-  const std::string parent = UninstallParentPath(RunningOnWow64());
+  const std::string parent = UninstallParentPath(IsWow64());
   WriteLog("BitKey: " + parent);
   UniqueHKey key = OpenOrCreateKey(hive, parent + keyName);
   if (!key) return false;
@@ -117,7 +109,7 @@ bool CreateSoftwareEntry(HKEY hive, const char* opName, const std::string& keyNa
 std::string GetSoftwareEntry(HKEY hive, const char* opName, const std::string& appName) {
   const std::string name = opName;
   WriteLog("start " + name);
-  const std::string parent = UninstallParentPath(RunningOnWow64());
+  const std::string parent = UninstallParentPath(IsWow64());
   WriteLog("BitKey: " + parent);
   WriteLog("AppName: " + appName);
   UniqueHKey key = OpenOrCreateKey(hive, parent + appName);

@@ -5,7 +5,7 @@
 
 #include "install/registry_records.h"
 
-#include "app/state.h"
+#include "state/state.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "lang/language.h"
 
-#include "app/state.h"
+#include "state/state.h"
 #include "lang/partners.h"
 
 std::string txtSave;

@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "app/state.h"
+#include "state/state.h"
 #include "base/text.h"
 #include "log/log_form.h"
 #include "log/log_platform.h"

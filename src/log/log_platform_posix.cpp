@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/application.h"
+#include "base/lifecycle.h"
 #include "base/errors.h"
 #include "log/log_platform.h"
 

@@ -1,7 +1,7 @@
 // The log's system services on Windows.
 #include <windows.h>
 
-#include "app/application.h"
+#include "base/lifecycle.h"
 #include "base/errors.h"
 #include "base/handles.h"
 #include "base/win_error.h"

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "app/records.h"
+#include "state/records.h"
 #include "net/api_client_base.h"
 #include "net/transport.h"
 
@@ -68,10 +68,6 @@ class TQDAPIClient : public TAPIClientBase {
   std::string _version;
   std::string _branch = "stable";
 };
-
-// Whether the update server offers a newer version of the application than the one
-// installed in InstallRec.InstPath; `latest` is then that version (Windows only).
-bool checkNewVersion(std::string& latest);
 
 // The steps of checkNewVersion on a given client (its key, branch and application name
 // already set); installedVersion gives the installed executable's file version.

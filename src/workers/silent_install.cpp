@@ -6,10 +6,11 @@
 #include <set>
 #include <string>
 
-#include "app/startup.h"
-#include "app/state.h"
+#include "install/zip_dlls.h"
+#include "state/state.h"
 #include "build_config.h"
 #include "base/errors.h"
+#include "base/lifecycle.h"
 #include "base/text.h"
 #include "install/archive_jobs.h"
 #include "install/config_files.h"
@@ -23,12 +24,9 @@
 #include "net/qdapi_client.h"
 #include "workers/printer_packages.h"
 #include "workers/silent_params.h"
-#include "workers/timed_message_box.h"
+#include "workers/status_sink.h"
 
 namespace {
-
-// A box nobody answers must not hold a deployment tool for ever.
-constexpr unsigned kSilentMessageTimeoutMs = 60000;
 
 const GUID kFolderDesktop = {0xB4BFCC3A, 0xDB2C, 0x424C, {0xB0, 0x29, 0x7F, 0xE9, 0x9A, 0x87, 0xC6, 0x41}};
 const GUID kFolderPublicDesktop = {0xC4AA340D, 0xF20F, 0x4863, {0xAF, 0xEF, 0xF8, 0x7E, 0xF2, 0xE6, 0xBA, 0x25}};
@@ -58,7 +56,7 @@ struct PhaseTexts {
 
 // Settles the version: a defined one must be known to the server, otherwise the latest.
 // `version` is the defined version on entry and the version to install on return.
-void SettleVersion(TQDAPIClient& client, std::string& version) {
+void SettleVersion(TQDAPIClient& client, std::string& version, StatusSink& sink) {
   WriteLog("| " + txtGetDefinedVersion);
   if (!version.empty()) {
     client.setVersion(version);
@@ -70,7 +68,7 @@ void SettleVersion(TQDAPIClient& client, std::string& version) {
   }
   std::string latest = client.update_getLatestVersion();
   if (latest.empty()) {
-    ShowTimedMessageBox(txtNoData, "Setup", kSilentMessageTimeoutMs);
+    sink.Message(txtNoData);
     WriteLog("update_getLatestVersion, OuMessage: " + client.lastErrorMsg());
     Fail();
   }
@@ -128,9 +126,9 @@ bool Unpack(const std::string& name, const std::string& folder) {
   return UnzipArchive(DownloadArea() + "\\" + name, folder);
 }
 
-void ReleaseDownload(TQDAPIClient& client) {
+void ReleaseDownload(TQDAPIClient& client, StatusSink& sink) {
   Authenticate(client, txtAuthValidate);
-  SettleVersion(client, InstallRec.Version);
+  SettleVersion(client, InstallRec.Version, sink);
   WriteLog(txtVersion + " " + InstallRec.Version);
 
   WriteLog("| " + txtListFiles);
@@ -160,7 +158,7 @@ void ReleaseDownload(TQDAPIClient& client) {
   WriteLog("| " + t.done);
 }
 
-void PartnerDownload(TQDAPIClient& client) {
+void PartnerDownload(TQDAPIClient& client, StatusSink& sink) {
   const std::string appname = std::string(kQDAPIAppName) + "_" + InstallRec.Partner;
   client.setAppname(appname);
   Authenticate(client, txtPartnerAuthValidate);
@@ -168,7 +166,7 @@ void PartnerDownload(TQDAPIClient& client) {
   WriteLog("| Server: " + std::string(build_config::kUpdateServerUrl));
   WriteLog("| Branch: " + Branch);
   WriteLog("| Appname: " + appname);
-  SettleVersion(client, InstallRec.PartnerVersion);
+  SettleVersion(client, InstallRec.PartnerVersion, sink);
   WriteLog(txtPartnerVersion + InstallRec.PartnerVersion);
 
   WriteLog("| " + txtPartnerListFiles);
@@ -276,7 +274,7 @@ void RegisterInstallation() {
   WriteLog(WriteUninstallKey() ? "RegWriteUninstall ok" : "RegWriteUninstall error");
 }
 
-silent::Outcome RunSequence() {
+silent::Outcome RunSequence(StatusSink& sink) {
   WriteLog("silent install started...");
   auto client = std::make_unique<TQDAPIClient>(std::make_unique<THTTP>(),
                                                build_config::kUpdateServerUrl, "", "");
@@ -296,8 +294,8 @@ silent::Outcome RunSequence() {
   WriteLog("InstallRec.ApplicationName := " + InstallRec.ApplicationName);
   WriteLog("InstallRec.Partner := " + InstallRec.Partner);
 
-  ReleaseDownload(*client);
-  PartnerDownload(*client);
+  ReleaseDownload(*client, sink);
+  PartnerDownload(*client, sink);
 
   bool restartRequired = false;
   const bool installed = InstallComponents(restartRequired);
@@ -329,10 +327,10 @@ bool InstallPrinterPackages(bool& restartRequired) {
   return ok;
 }
 
-void RunSilentInstall() {
+void RunSilentInstall(StatusSink& sink) {
   silent::Outcome outcome = silent::Outcome::Failed;
   try {
-    outcome = RunSequence();
+    outcome = RunSequence(sink);
   } catch (const SilentAbort&) {
     // Logged where it happened.
   } catch (const std::exception& e) {

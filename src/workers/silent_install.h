@@ -3,6 +3,8 @@
 #include <functional>
 #include <string>
 
+class StatusSink;
+
 // Completes and checks the silent parameters in InstallRec (branding folders, install
 // root, language, users). False means the install must not start; the reason is logged.
 bool CheckSilentParameters();
@@ -11,9 +13,9 @@ bool CheckSilentParameters();
 bool CheckSilentParameters(const std::function<bool(const std::string&)>& canCreateFolder);
 
 // Runs the whole silent installation on the UI thread and requests the end of the program
-// when it is done, whatever the outcome; ExitCode tells how it went (0 done, 3010 done
-// with a restart required, 1603 failed).
-void RunSilentInstall();
+// when it is done, whatever the outcome, with the exit code that tells how it went (0 done,
+// 3010 done with a restart required, 1603 failed). Messages go to the sink.
+void RunSilentInstall(StatusSink& sink);
 
 // The environment variable and the printer driver packages. False when a package ran and
 // failed; restartRequired is set when a package asked for a restart.

@@ -1,4 +1,4 @@
-#include "app/state.h"
+#include "state/state.h"
 #include "base/text.h"
 #include "lang/language.h"
 #include "log/log.h"

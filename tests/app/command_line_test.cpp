@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "app/application.h"
+#include "base/lifecycle.h"
 #include "app/command_line.h"
-#include "app/state.h"
+#include "state/state.h"
 #include "app/time_stamp.h"
 #include "base/text.h"
 
@@ -168,7 +168,7 @@ TEST(EndRequest, FirstExitCodeWins) {
   RequestProgramEnd(1603);
   RequestProgramEnd();
   EXPECT_TRUE(EndRequested());
-  EXPECT_EQ(ExitCode, 1639);
+  EXPECT_EQ(ProgramExitCode(), 1639);
   ResetEndRequest();
 }
 

@@ -13,6 +13,7 @@
 #include "base/errors.h"
 #include "base/text.h"
 #include "base/win_text.h"
+#include "base/lifecycle.h"
 #include "install/files.h"
 #include "test_support.h"
 
@@ -396,16 +397,31 @@ TEST(RunAndWait, HandlesWindowMessagesOnlyOnTheUIThread) {
   EXPECT_FALSE(workerHandled);
 }
 
-TEST(RunAndWait, StopsWaitingWhenTheApplicationQuits) {
-  PostQuitMessage(5);
-  DWORD start = GetTickCount();
-  EXPECT_EQ(RunAndWait(ChildHelper(), "", "0 4000"), 259);
-  EXPECT_LT(GetTickCount() - start, 3000u);
-  EXPECT_TRUE(ApplicationTerminated());
-  MSG msg;
-  ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));  // still there for the loop
-  EXPECT_EQ(msg.wParam, 5u);
-  SetApplicationTerminated(false);
+// An end request made while a script or package runs ends the wait, on the UI thread and
+// on a worker thread alike (the started process itself goes on).
+TEST(RunAndWait, StopsWaitingWhenTheEndIsRequested) {
+  for (bool onWorker : {false, true}) {
+    SCOPED_TRACE(onWorker ? "worker thread" : "UI thread");
+    ResetEndRequest();
+    std::thread requester([] {
+      Sleep(300);
+      RequestProgramEnd(1603);
+    });
+    int code = 0;
+    DWORD elapsed = 0;
+    auto wait = [&] {
+      const DWORD start = GetTickCount();
+      code = RunAndWait(ChildHelper(), "", "0 6000");
+      elapsed = GetTickCount() - start;
+    };
+    if (onWorker) std::thread(wait).join();
+    else wait();
+    requester.join();
+    EXPECT_EQ(code, 259);
+    EXPECT_LT(elapsed, 4000u);
+    EXPECT_EQ(ProgramExitCode(), 1603);
+  }
+  ResetEndRequest();
 }
 
 namespace {

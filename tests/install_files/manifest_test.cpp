@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/state.h"
+#include "state/state.h"
 #include "base/errors.h"
 #include "install/files.h"
 #include "install/manifest.h"

@@ -4,7 +4,7 @@
 
 #include <atomic>
 
-#include "app/state.h"
+#include "state/state.h"
 #include "base/win_text.h"
 #include "install/files.h"
 #include "log/log.h"

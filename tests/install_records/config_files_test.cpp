@@ -7,7 +7,7 @@
 #include <atomic>
 #include <thread>
 
-#include "app/state.h"
+#include "state/state.h"
 #include "base/errors.h"
 #include "base/handles.h"
 #include "base/win_text.h"

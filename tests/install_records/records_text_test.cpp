@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/state.h"
+#include "state/state.h"
 #include "install/config_files.h"
 #include "install/registry_records.h"
 

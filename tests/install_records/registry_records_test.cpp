@@ -2,7 +2,7 @@
 // in the program's 32-bit view and in the 64-bit view.
 #include <gtest/gtest.h>
 
-#include "app/state.h"
+#include "state/state.h"
 #include "install/registry_records.h"
 #include "install_records/win_fixture.h"
 

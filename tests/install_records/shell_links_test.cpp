@@ -9,7 +9,7 @@
 #include <optional>
 #include <thread>
 
-#include "app/state.h"
+#include "state/state.h"
 #include "base/errors.h"
 #include "base/handles.h"
 #include "base/win_text.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/state.h"
+#include "state/state.h"
 #include "lang/language.h"
 #include "lang/partners.h"
 

@@ -9,7 +9,7 @@
 #include <sstream>
 #include <thread>
 
-#include "app/state.h"
+#include "state/state.h"
 #include "base/errors.h"
 #include "log/log.h"
 #include "log/log_format.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/state.h"
+#include "state/state.h"
 #include "base/errors.h"
 #include "log/log.h"
 #include "net/transport.h"

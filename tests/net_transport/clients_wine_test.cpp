@@ -10,7 +10,7 @@
 #include <fstream>
 #include <string>
 
-#include "app/state.h"
+#include "state/state.h"
 #include "base/win_text.h"
 #include "install/files.h"
 #include "net/lumora_client.h"

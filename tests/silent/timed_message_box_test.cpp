@@ -1,5 +1,5 @@
 // Under Wine: the message box of a silent run closes itself when nobody answers it.
-#include "workers/timed_message_box.h"
+#include "ui/message_box.h"
 
 #include <windows.h>
 

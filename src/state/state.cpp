@@ -1,4 +1,4 @@
-#include "app/state.h"
+#include "state/state.h"
 
 TInstallRec InstallRec;
 TUninstallRec UninstallRec;
@@ -19,7 +19,6 @@ std::string ExeDir;
 TComponentListArray ComponentList;
 int SavedTop = 0;
 int SavedLeft = 0;
-int ExitCode = 0;
 
 void ResetSetupState() {
   InstallRec = {};
@@ -37,5 +36,4 @@ void ResetSetupState() {
   ExeDir.clear();
   ComponentList.clear();
   SavedTop = SavedLeft = 0;
-  ExitCode = 0;
 }

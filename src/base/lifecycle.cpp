@@ -1,19 +1,20 @@
-#include "app/application.h"
+#include "base/lifecycle.h"
 
 #include <atomic>
 #include <mutex>
+#include <thread>
 
-#include "app/state.h"
+#include "base/lifecycle_signal.h"
 #include "base/text.h"
 
 namespace {
 std::mutex g_titleLock;
 std::string g_title;
 std::atomic<bool> g_endRequested{false};
+std::atomic<int> g_exitCode{0};
+std::mutex g_uiThreadLock;
+std::thread::id g_uiThread;
 }  // namespace
-
-// Wakes the message loop; the Windows build supplies it, the host build has no loop.
-void WakeMessageLoop();
 
 std::string ApplicationTitle() {
   std::lock_guard<std::mutex> g(g_titleLock);
@@ -33,15 +34,34 @@ std::string DefaultTitleFromFileName(const std::string& fileName) {
 }
 
 void RequestProgramEnd(int exitCode) {
-  if (exitCode != 0 && ExitCode == 0) ExitCode = exitCode;
+  int none = 0;
+  if (exitCode != 0) g_exitCode.compare_exchange_strong(none, exitCode);
   g_endRequested = true;
-  WakeMessageLoop();
+  SignalEndRequest();
 }
 
 bool EndRequested() { return g_endRequested; }
 
-void ResetEndRequest() { g_endRequested = false; }
+int ProgramExitCode() { return g_exitCode; }
+
+void ResetEndRequest() {
+  g_endRequested = false;
+  g_exitCode = 0;
+  ClearEndSignal();
+}
+
+void MarkUIThread() {
+  std::lock_guard<std::mutex> g(g_uiThreadLock);
+  g_uiThread = std::this_thread::get_id();
+}
+
+bool IsUIThread() {
+  std::lock_guard<std::mutex> g(g_uiThreadLock);
+  if (g_uiThread == std::thread::id()) g_uiThread = std::this_thread::get_id();
+  return g_uiThread == std::this_thread::get_id();
+}
 
 #ifndef _WIN32
-void WakeMessageLoop() {}
+void SignalEndRequest() {}
+void ClearEndSignal() {}
 #endif

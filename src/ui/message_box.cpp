@@ -1,7 +1,8 @@
-#include "workers/timed_message_box.h"
+#include "ui/message_box.h"
 
 #include <windows.h>
 
+#include "base/lifecycle.h"
 #include "base/win_text.h"
 
 namespace {
@@ -40,4 +41,14 @@ bool ShowTimedMessageBox(const std::string& text, const std::string& caption, un
   while (PeekMessageW(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) {
   }
   return g_timedOut;
+}
+
+void ShowMessage(const std::string& text) {
+  MessageBoxW(nullptr, Widen(text).c_str(), Widen(ApplicationTitle()).c_str(),
+              MB_OK | MB_TASKMODAL);
+}
+
+void ShowErrorMessage(const std::string& text) {
+  MessageBoxW(nullptr, Widen(text).c_str(), Widen(ApplicationTitle()).c_str(),
+              MB_OK | MB_ICONERROR | MB_TASKMODAL);
 }

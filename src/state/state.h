@@ -5,7 +5,7 @@
 // status report, so no lock guards them.
 #include <string>
 
-#include "app/records.h"
+#include "state/records.h"
 
 class TLog;
 
@@ -28,9 +28,6 @@ extern std::string ExeDir;  // with trailing "\"
 extern TComponentListArray ComponentList;
 extern int SavedTop;
 extern int SavedLeft;
-
-// Process exit code reported when the program ends (0 done; see the README for the rest).
-extern int ExitCode;
 
 // Puts every value back to its initial value (for tests; the program starts from them).
 void ResetSetupState();
