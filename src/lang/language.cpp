@@ -1,271 +1,36 @@
 #include "lang/language.h"
 
-#include "state/state.h"
-#include "lang/partners.h"
+#include <iterator>
 
-std::string txtSave;
-std::string txtSettings;
-std::string txtCancel;
-std::string txtNext;
-std::string txtBack;
-std::string txtClose;
-std::string txtInstall;
-std::string txtEnglish;
-std::string txtGerman;
-std::string txtUsername;
-std::string txtPassword;
-std::string txtVersion;
-std::string txtPartnerVersion;
-std::string txtWindowTitle;
-std::string txtConfirmCancel;
-std::string txtNeedAdmin;
-std::string txtNeedDotNet;
-std::string txtAppRunning;
-std::string txtErrorRetry;
-std::string txtWelcome;
-std::string txtSetupGuide;
-std::string txtDownloadIntro;
-std::string txtComponentsIntro;
-std::string txtSummaryIntro;
-std::string txtFinishIntro;
-std::string txtInstallIntro;
-std::string txtMaintenanceIntro;
-std::string txtCredentialsCaption;
-std::string txtSelectLanguage;
-std::string txtEnterCredentials;
-std::string txtLoginIncorrect;
-std::string txtNoData;
-std::string txtGetMainData;
-std::string txtGetPartnerData;
-std::string txtAuthUser;
-std::string txtAuthValidate;
-std::string txtGetLatestVersion;
-std::string txtListFiles;
-std::string txtDownloading;
-std::string txtDownloadFile;
-std::string txtCheckMD5;
-std::string txtChecksumIncorrect;
-std::string txtExtracting;
-std::string txtExtractError;
-std::string txtDone;
-std::string txtComponentsOk;
-std::string txtGetDefinedVersion;
-std::string txtPartnerAuthValidate;
-std::string txtPartnerGetLatestVersion;
-std::string txtPartnerListFiles;
-std::string txtPartnerDownloading;
-std::string txtPartnerDownloadFile;
-std::string txtPartnerCheckMD5;
-std::string txtPartnerChecksumIncorrect;
-std::string txtPartnerExtracting;
-std::string txtPartnerExtractError;
-std::string txtPartnerDone;
-std::string txtComponents;
-std::string txtChooseOneComponent;
-std::string txtChooseUsers;
-std::string txtForAnyone;
-std::string txtJustMe;
-std::string txtBrowse;
-std::string txtDestinationFolder;
-std::string txtSelectDirectory;
-std::string txtNoWritePermission;
-std::string txtSummaryDestination;
-std::string txtSummaryComponents;
-std::string txtSummaryUser;
-std::string txtInstalling;
-std::string txtAdvanced;
-std::string txtCreateShortcut;
-std::string txtCreateStartMenu;
-std::string txtAddAutoStart;
-std::string txtProxyAutoDetection;
-std::string txtEnableAutoDetection;
-std::string txtReInstall;
-std::string txtUpdate;
-std::string txtUninstall;
-std::string txtReInstallHint;
-std::string txtUpdateHint;
-std::string txtUninstallHint;
+#include "lang/partners.h"
+#include "state/state.h"
+
+#define ORFEDA_TEXT(name, english, german) std::string name;
+#include "lang/texts.inc"
+#undef ORFEDA_TEXT
 
 namespace {
 
-void LoadEnglish() {
-  txtSave = "Save";
-  txtSettings = "Settings";
-  txtCancel = "Cancel";
-  txtNext = "Next >";
-  txtBack = "< Back";
-  txtClose = "Close";
-  txtInstall = "Install";
-  txtEnglish = "English";
-  txtGerman = "German";
-  txtUsername = "Username/Email";
-  txtPassword = "Password";
-  txtVersion = "Version: ";
-  txtPartnerVersion = "Partner Version: ";
-  txtConfirmCancel = "Are you sure to cancel setup?";
-  txtNeedAdmin = "You need administration rights to install this program!";
-  txtNeedDotNet = "NET Framework missing. At least Version 4.0 required!";
-  txtAppRunning = "Application still running!";
-  txtErrorRetry = "An error occured. Please try running Setup again.";
-  txtSetupGuide = "Setup will guide you through the installation.";
-  txtDownloadIntro = "Setup is loading the Installation Files.";
-  txtComponentsIntro = "Please choose Components to Install.";
-  txtSummaryIntro = "Setup is ready to install Orfeda on your Computer.\r\n\r\nClick Install for installation.";
-  txtFinishIntro = "Setup has finished installation.\r\n\r\nClick finish to close Setup.";
-  txtInstallIntro = "Please wait while Setup is working...";
-  txtMaintenanceIntro = "Please choose of the following options:";
-  txtSelectLanguage = "Select your language";
-  txtEnterCredentials = "Please enter valid credentials!";
-  txtLoginIncorrect = "Login incorrect";
-  txtNoData = "No Data available. Close setup.";
-  txtGetMainData = "Get Maindata...";
-  txtGetPartnerData = "Get Partnerdata...";
-  txtAuthUser = "Auth User...";
-  txtAuthValidate = "Auth validate...";
-  txtGetLatestVersion = "Get latest Version...";
-  txtListFiles = "Listfiles...";
-  txtDownloading = "Download File...";
-  txtDownloadFile = "Download File ";
-  txtCheckMD5 = "Check MD5...";
-  txtChecksumIncorrect = "Checksum incorrect...";
-  txtExtracting = "Extracting Files...";
-  txtExtractError = "error extracting!";
-  txtDone = "finished";
-  txtComponentsOk = "get components ok";
-  txtGetDefinedVersion = "get defined version...";
-  txtPartnerAuthValidate = "Auth validate...";
-  txtPartnerGetLatestVersion = "Get latest Version...";
-  txtPartnerListFiles = "Listfiles...";
-  txtPartnerDownloading = "Download files...";
-  txtPartnerDownloadFile = "Download files ";
-  txtPartnerCheckMD5 = "Check MD5...";
-  txtPartnerChecksumIncorrect = "Checksum incorrect...";
-  txtPartnerExtracting = "Extracting files...";
-  txtPartnerExtractError = "error extracting!";
-  txtPartnerDone = "finished";
-  txtComponents = "Components";
-  txtChooseOneComponent = "Please choose at least one component!";
-  txtChooseUsers = "Choose Users";
-  txtForAnyone = "For Anyone";
-  txtJustMe = "Just me";
-  txtBrowse = "Browse...";
-  txtDestinationFolder = "Destination Folder";
-  txtSelectDirectory = "Select a directory";
-  txtNoWritePermission = "You dont have the permission to wright in your choosen folder.\n\r\n\rPlease choose another destination Folder.";
-  txtSummaryDestination = "Destination";
-  txtSummaryComponents = "Components";
-  txtSummaryUser = "User";
-  txtInstalling = "Install...";
-  txtAdvanced = "Advanced";
-  txtCreateShortcut = "Create Shortcut";
-  txtCreateStartMenu = "Create StartMenu";
-  txtAddAutoStart = "Add AutoStart";
-  txtProxyAutoDetection = "Proxy automatic detection";
-  txtEnableAutoDetection = "enable automatic detection";
-  txtReInstall = "Re-Install";
-  txtUpdate = "Update";
-  txtUninstall = "Uninstall";
-  txtReInstallHint = "Clear install with the latest files.\r\nNOTE: Your profile and settings will be deleted!";
-  txtUpdateHint = "Update your installation with the latest files.";
-  txtUninstallHint = "Uninstall your installed version.";
-}
-
-void LoadGerman() {
-  txtSave = "Speichern";
-  txtSettings = "Einstellungen";
-  txtCancel = "Abbrechen";
-  txtNext = "Weiter >";
-  txtBack = "< Zurück";
-  txtClose = "Fertig stellen";
-  txtInstall = "Installieren";
-  txtEnglish = "Englisch";
-  txtGerman = "Deutsch";
-  txtUsername = "Benutzername/Email";
-  txtPassword = "Passwort";
-  txtVersion = "Version: ";
-  txtPartnerVersion = "Partner Version: ";
-  txtConfirmCancel = "Sind Sie sicher dass Sie das Setup beenden möchten?";
-  txtNeedAdmin = "Sie benötigen Administratorrechte, um das Program installieren zu können!";
-  txtNeedDotNet = "NET Framework nicht gefunden. Vorrausgesetzt: 4.0!";
-  txtAppRunning = "Anwendung läuft noch!";
-  txtErrorRetry = "Ein Fehler ist aufgetreten. Bitte führen Sie das Setup erneut aus!";
-  txtSetupGuide = "Das Setup wird Sie durch die Installation führen.";
-  txtDownloadIntro = "Setup lädt die Dateien zur Installation herunter.";
-  txtComponentsIntro = "Wählen Sie die zu installierenden Komponenten.";
-  txtSummaryIntro = "Das Setup hat die nötigen Informationen um die Installation durchzuführen.\r\n\r\nDrücken sie \"Installieren\" um zu beginnen.";
-  txtFinishIntro = "Die Installation wurde beendet.\r\n\r\nDrücken sie \"Fertig stellen\" um das Setup zu verlassen.";
-  txtInstallIntro = "Bitte warten Sie während das Setup die Installation durchführt...";
-  txtMaintenanceIntro = "Bitte wählen Sie aus den folgenden Möglichkeiten:";
-  txtSelectLanguage = "Wählen Sie ihre Sprache";
-  txtEnterCredentials = "Bitte geben Sie gültige Login Daten ein!";
-  txtLoginIncorrect = "Login Daten ungültig!";
-  txtNoData = "Keine Daten verfügbar. Setup wird beendet.";
-  txtGetMainData = "Lade Hauptdaten...";
-  txtGetPartnerData = "Lade Partnerdaten...";
-  txtAuthUser = "Benutzer Anmeldung...";
-  txtAuthValidate = "Anmeldung verifizieren...";
-  txtGetLatestVersion = "Lade letzte Versionsinformation...";
-  txtListFiles = "Dateien auflisten...";
-  txtDownloading = "Dateien herunterladen...";
-  txtDownloadFile = "Lade Datei ";
-  txtCheckMD5 = "Überprüfe MD5...";
-  txtChecksumIncorrect = "Checksumme fehlerhaft...";
-  txtExtracting = "Entpacke Dateien...";
-  txtExtractError = "Fehler beim entpacken!";
-  txtDone = "Abgeschlossen";
-  txtComponentsOk = "Get Komponenten ok";
-  txtGetDefinedVersion = "Lade vordefinierte Version...";
-  txtPartnerAuthValidate = "Anmeldung verifizieren...";
-  txtPartnerGetLatestVersion = "Lade letzte Versionsinformation...";
-  txtPartnerListFiles = "Dateien auflisten...";
-  txtPartnerDownloading = "Dateien herunterladen...";
-  txtPartnerDownloadFile = "Lade Datei ";
-  txtPartnerCheckMD5 = "Überprüfe MD5...";
-  txtPartnerChecksumIncorrect = "Checksumme fehlerhaft...";
-  txtPartnerExtracting = "Entpacke Dateien...";
-  txtPartnerExtractError = "Fehler beim entpacken!";
-  txtPartnerDone = "Abgeschlossen";
-  txtComponents = "Komponenten";
-  txtChooseOneComponent = "Bitte wählen Sie mindestens eine Komponte!";
-  txtChooseUsers = "Benutzer wählen";
-  txtForAnyone = "Für alle";
-  txtJustMe = "Nur für mich";
-  txtBrowse = "Durchsuchen";
-  txtDestinationFolder = "Installationsverzeichnis";
-  txtSelectDirectory = "Wählen Sie ein Verzeichnis";
-  txtNoWritePermission = "Sie haben nicht die benötigten Rechte um in ihren gewähltem Pfad zu installieren.\n\r\n\rBitte wählen sie einen anderen Pfad aus.";
-  txtSummaryDestination = "Ziel";
-  txtSummaryComponents = "Komponenten";
-  txtSummaryUser = "Benutzer";
-  txtInstalling = "Installiert...";
-  txtAdvanced = "Erweitert";
-  txtCreateShortcut = "Erstelle Desktop-Verknüpfung";
-  txtCreateStartMenu = "Erstelle Start-Menü Einträge";
-  txtAddAutoStart = "Auto Start hinzufügen";
-  txtProxyAutoDetection = "automatische Proxy Erkennung";
-  txtEnableAutoDetection = "aktiviere automatische Erkennung";
-  txtReInstall = "Neu-Installation";
-  txtUpdate = "Update";
-  txtUninstall = "Deinstallieren";
-  txtReInstallHint = "Neuinstallation.\r\nBitte beachten:\r\nIhr Profil und Einstellungen werden gelöscht!";
-  txtUpdateHint = "Bestehende Installation wird aktualisiert.";
-  txtUninstallHint = "Bestehende Installation wird deinstalliert.";
-}
+const TLanguageText kTable[] = {
+#define ORFEDA_TEXT(name, english, german) {#name, &name, english, german},
+#include "lang/texts.inc"
+#undef ORFEDA_TEXT
+};
 
 }  // namespace
+
+const TLanguageText* LanguageTable(std::size_t& count) {
+  count = std::size(kTable);
+  return kTable;
+}
 
 void LoadLanguageTexts() { LoadLanguageTextsFor(LanguageName, PartnerTag); }
 
 void LoadLanguageTextsFor(const std::string& languageName, const std::string& partnerTag) {
-  bool german;
-  if (languageName == "English") {
-    LoadEnglish();
-    german = false;
-  } else if (languageName == "German") {
-    LoadGerman();
-    german = true;
-  } else {
-    return;
+  const bool german = languageName == "German";
+  if (!german && languageName != "English") return;
+  for (const auto& t : kTable) {
+    if (const char* text = german ? t.german : t.english) *t.entry = text;
   }
   if (const TPartnerTexts* p = FindPartnerTexts(partnerTag)) {
     const TPartnerLanguageTexts& t = german ? p->German : p->English;
@@ -276,86 +41,5 @@ void LoadLanguageTextsFor(const std::string& languageName, const std::string& pa
 }
 
 void ClearLanguageTexts() {
-  txtSave.clear();
-  txtSettings.clear();
-  txtCancel.clear();
-  txtNext.clear();
-  txtBack.clear();
-  txtClose.clear();
-  txtInstall.clear();
-  txtEnglish.clear();
-  txtGerman.clear();
-  txtUsername.clear();
-  txtPassword.clear();
-  txtVersion.clear();
-  txtPartnerVersion.clear();
-  txtWindowTitle.clear();
-  txtConfirmCancel.clear();
-  txtNeedAdmin.clear();
-  txtNeedDotNet.clear();
-  txtAppRunning.clear();
-  txtErrorRetry.clear();
-  txtWelcome.clear();
-  txtSetupGuide.clear();
-  txtDownloadIntro.clear();
-  txtComponentsIntro.clear();
-  txtSummaryIntro.clear();
-  txtFinishIntro.clear();
-  txtInstallIntro.clear();
-  txtMaintenanceIntro.clear();
-  txtCredentialsCaption.clear();
-  txtSelectLanguage.clear();
-  txtEnterCredentials.clear();
-  txtLoginIncorrect.clear();
-  txtNoData.clear();
-  txtGetMainData.clear();
-  txtGetPartnerData.clear();
-  txtAuthUser.clear();
-  txtAuthValidate.clear();
-  txtGetLatestVersion.clear();
-  txtListFiles.clear();
-  txtDownloading.clear();
-  txtDownloadFile.clear();
-  txtCheckMD5.clear();
-  txtChecksumIncorrect.clear();
-  txtExtracting.clear();
-  txtExtractError.clear();
-  txtDone.clear();
-  txtComponentsOk.clear();
-  txtGetDefinedVersion.clear();
-  txtPartnerAuthValidate.clear();
-  txtPartnerGetLatestVersion.clear();
-  txtPartnerListFiles.clear();
-  txtPartnerDownloading.clear();
-  txtPartnerDownloadFile.clear();
-  txtPartnerCheckMD5.clear();
-  txtPartnerChecksumIncorrect.clear();
-  txtPartnerExtracting.clear();
-  txtPartnerExtractError.clear();
-  txtPartnerDone.clear();
-  txtComponents.clear();
-  txtChooseOneComponent.clear();
-  txtChooseUsers.clear();
-  txtForAnyone.clear();
-  txtJustMe.clear();
-  txtBrowse.clear();
-  txtDestinationFolder.clear();
-  txtSelectDirectory.clear();
-  txtNoWritePermission.clear();
-  txtSummaryDestination.clear();
-  txtSummaryComponents.clear();
-  txtSummaryUser.clear();
-  txtInstalling.clear();
-  txtAdvanced.clear();
-  txtCreateShortcut.clear();
-  txtCreateStartMenu.clear();
-  txtAddAutoStart.clear();
-  txtProxyAutoDetection.clear();
-  txtEnableAutoDetection.clear();
-  txtReInstall.clear();
-  txtUpdate.clear();
-  txtUninstall.clear();
-  txtReInstallHint.clear();
-  txtUpdateHint.clear();
-  txtUninstallHint.clear();
+  for (const auto& t : kTable) t.entry->clear();
 }
