@@ -16,7 +16,3 @@ bool CheckSilentParameters(const std::function<bool(const std::string&)>& canCre
 // when it is done, whatever the outcome, with the exit code that tells how it went (0 done,
 // 3010 done with a restart required, 1603 failed). Messages go to the sink.
 void RunSilentInstall(StatusSink& sink);
-
-// The environment variable and the printer driver packages. False when a package ran and
-// failed; restartRequired is set when a package asked for a restart.
-bool InstallPrinterPackages(bool& restartRequired);

@@ -1,0 +1,61 @@
+#include "workers/install_step.h"
+
+#include <exception>
+#include <string>
+
+#include "install/config_files.h"
+#include "install/files.h"
+#include "install/manifest.h"
+#include "install/registry_records.h"
+#include "log/log.h"
+#include "state/state.h"
+#include "workers/printer_packages.h"
+
+bool InstallComponents(bool& restartRequired) {
+  bool ok = true;
+  if (!RunPreExec()) WriteLog("preexecute failed");
+  WriteLog("start components");
+  for (const auto& component : ComponentList) {
+    if (component.name != "Orfeda") continue;
+    WriteLog("component : " + component.name);
+    WriteLog("ForceDirectories " + InstallRec.InstPath +
+             (ForceDirectories(InstallRec.InstPath) ? " ok" : " error"));
+    WriteLog(CreateProductIni() ? "CreateOrfedaini ok" : "CreateOrfedaini error");
+    WriteLog(WriteUpdaterCfg() ? "Createupdatercfg ok" : "Createupdatercfg error");
+    WriteOptionsKey();
+    try {
+      CopyFolderTree(InstallRec.FromDir + "\\files\\", InstallRec.InstPath);
+    } catch (const std::exception& e) {
+      WriteLog(std::string("copy of files failed with error: ") + e.what());
+      ok = false;
+    }
+    if (InstallPrinterPackages(restartRequired)) {
+      WriteLog("Install Printer ok");
+    } else {
+      WriteLog("InstallPrinter failed");
+      ok = false;
+    }
+  }
+  WriteLog("end components");
+  if (!RunPostExec()) WriteLog("postexecute failed");
+  return ok;
+}
+
+bool InstallPrinterPackages(bool& restartRequired) {
+  const std::string exe = InstallRec.InstPath + "\\Orfeda.exe";
+  WriteLog("ORFEDAINSTALLPATH : " + exe);
+  SetMachineEnvironment("ORFEDAINSTALLPATH", exe);
+  const std::string nova = InstallRec.FromDir + "\\files\\partner\\nova\\";
+  const bool wow64 = IsWow64();
+  bool ok = true;
+  for (const char* base : {"novaPDF8PrinterDriver", "novaPDF8OEM"}) {
+    switch (RunPrinterPackage(nova, base, wow64)) {
+      case PackageResult::Failed: ok = false; break;
+      case PackageResult::RestartRequired: restartRequired = true; break;
+      case PackageResult::Succeeded:
+      case PackageResult::Missing: break;
+    }
+  }
+  return ok;
+}
+

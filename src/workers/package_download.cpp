@@ -1,0 +1,118 @@
+#include "workers/package_download.h"
+
+#include <set>
+
+#include "base/text.h"
+#include "install/archive_jobs.h"
+#include "install/files.h"
+#include "install/manifest.h"
+#include "lang/language.h"
+#include "log/log.h"
+#include "net/qdapi_client.h"
+#include "state/state.h"
+#include "workers/silent_params.h"
+#include "workers/status_sink.h"
+#include "workers/step_failure.h"
+
+namespace {
+
+[[noreturn]] void LogExitAndFail(const std::string& line) {
+  WriteLog(line);
+  WriteLog("exit");
+  FailStep();
+}
+
+TFileListArray ListFiles(TQDAPIClient& client) {
+  TFileListArray files = client.update_listFiles();
+  if (files.empty()) {
+    WriteLog("update_listfiles, OuMessage: " + client.lastErrorMsg());
+    FailStep();
+  }
+  // Names come from the server and become paths in the download area: a name that is
+  // not a plain file name there ends the run before anything is written.
+  for (const auto& f : files) {
+    if (!silent::IsSafeDownloadName(f.name))
+      LogExitAndFail("refused file name from the server: " + f.name);
+  }
+  return files;
+}
+
+// Downloads one listed file and checks its MD5 sum; a refused download is passed over.
+// True when the file was downloaded in this run and its sum matched.
+bool DownloadAndCheck(TQDAPIClient& client, const TFileList& entry, const PackageSteps& steps) {
+  // Without the download area nothing can be stored; the download below then fails and
+  // the unpack step reports it.
+  ForceDirectories(DownloadArea());
+  if (!client.update_downloadFile(entry.name, DownloadArea() + "\\")) return false;
+  WriteLog("| " + steps.checkMD5Text);
+  const std::string path = DownloadArea() + "\\" + entry.name;
+  if (text::ToLower(FileMD5(path)) == text::ToLower(entry.checksum)) return true;
+  WriteLog("| " + steps.checksumIncorrectText);
+  if (FileExists(path)) {
+    WriteLog("File exists " + path);
+    WriteLog("FileSize " + std::to_string(FileSizeOf(path)));
+  }
+  WriteLog(steps.checksumIncorrectText + entry.name);
+  FailStep();
+}
+
+}  // namespace
+
+std::string DownloadArea() { return TempDir + "\\Orfeda"; }
+
+void Authenticate(TQDAPIClient& client, const std::string& validateText) {
+  if (!client.auth_Key()) LogExitAndFail("auth_key failed, OuMessage: " + client.lastErrorMsg());
+  WriteLog("| " + validateText);
+  if (!client.auth_validate())
+    LogExitAndFail("auth_validate failed, OuMessage: " + client.lastErrorMsg());
+}
+
+void SettleVersion(TQDAPIClient& client, std::string& version, StatusSink& sink) {
+  WriteLog("| " + txtGetDefinedVersion);
+  if (!version.empty()) {
+    client.setVersion(version);
+    if (!client.update_validateVersion()) {
+      WriteLog("validate of " + version + " failed");
+      FailStep();
+    }
+    return;
+  }
+  std::string latest = client.update_getLatestVersion();
+  if (latest.empty()) {
+    sink.Message(txtNoData);
+    WriteLog("update_getLatestVersion, OuMessage: " + client.lastErrorMsg());
+    FailStep();
+  }
+  version = latest;
+}
+
+void DownloadPackage(TQDAPIClient& client, std::string& version, const PackageSteps& steps,
+                     StatusSink& sink) {
+  SettleVersion(client, version, sink);
+  steps.logVersion(version);
+
+  WriteLog("| " + steps.listFilesText);
+  const TFileListArray files = ListFiles(client);
+
+  WriteLog("| " + steps.downloadingText);
+  std::set<std::string> verified;
+  for (const auto& entry : files) {
+    steps.logFile(entry);
+    if (DownloadAndCheck(client, entry, steps)) verified.insert(entry.name);
+  }
+
+  WriteLog("| " + steps.extractingText);
+  for (const auto& entry : files) {
+    const std::string folder = DownloadArea() + "\\" + silent::ArchiveFolderName(entry.name);
+    // A file whose download failed may be a stale one of an earlier run: only files
+    // checked in this run are unpacked. UnzipArchive empties the folder first, so nothing
+    // an earlier run unpacked there stays in place of the new files.
+    if (!verified.count(entry.name) || !UnzipArchive(DownloadArea() + "\\" + entry.name, folder)) {
+      if (steps.exitLineOnExtractError) LogExitAndFail("| " + steps.extractErrorText);
+      WriteLog("| " + steps.extractErrorText);
+      FailStep();
+    }
+    steps.afterUnpack(folder);
+  }
+  WriteLog("| " + steps.doneText);
+}

@@ -1,0 +1,49 @@
+#pragma once
+// Downloading one package from the update server: authentication, the version to take,
+// the file list, every file downloaded and checked against its MD5 sum, every archive
+// unpacked into a folder of its own. The release and the partner package run the same
+// steps; what differs between them (texts, log lines, what follows each unpacked archive)
+// is described by a PackageSteps.
+#include <functional>
+#include <string>
+
+#include "state/records.h"
+
+class StatusSink;
+class TQDAPIClient;
+
+struct PackageSteps {
+  const std::string& listFilesText;
+  const std::string& checkMD5Text;
+  const std::string& checksumIncorrectText;
+  const std::string& downloadingText;
+  const std::string& extractingText;
+  const std::string& extractErrorText;
+  const std::string& doneText;
+  // Logged after the version was settled (e.g. "Version:  2.5.0.0").
+  std::function<void(const std::string& version)> logVersion;
+  // Logged before each file's download.
+  std::function<void(const TFileList& file)> logFile;
+  // Runs after each archive was unpacked into `folder`.
+  std::function<void(const std::string& folder)> afterUnpack;
+  // Whether a failed unpacking also logs "exit".
+  bool exitLineOnExtractError = true;
+};
+
+// The download area below TEMP where packages are downloaded and unpacked.
+std::string DownloadArea();
+
+// Authenticates with the client's key and checks the session. Fails the step (logged)
+// when either is refused.
+void Authenticate(TQDAPIClient& client, const std::string& validateText);
+
+// Settles the version to install: a defined one (`version` not empty) must be known to the
+// server, otherwise the latest of the branch is taken (no latest version: the sink shows
+// txtNoData). `version` is the version to install on return. Fails the step (logged).
+void SettleVersion(TQDAPIClient& client, std::string& version, StatusSink& sink);
+
+// Runs every step for the client's version (the client's key, branch and application name
+// are set): settles `version`, lists, downloads, checks and unpacks. Fails the step at the
+// first fatal failure.
+void DownloadPackage(TQDAPIClient& client, std::string& version, const PackageSteps& steps,
+                     StatusSink& sink);
