@@ -141,6 +141,9 @@ def engine(kind, *args):
         cmd = ["wine", str(WIN_CLI)] + [winelib.to_win(a) if isinstance(a, pathlib.Path) else a
                                         for a in args]
         env = winelib.env()
+        # Wine turns Windows names into Unix ones in the Unix locale's character set: only a
+        # UTF-8 locale holds every name (C.UTF-8 is always there; en_US.UTF-8 may not be).
+        env["LANG"] = env["LC_ALL"] = "C.UTF-8"
     cp = subprocess.run(cmd, env=env, capture_output=True, stdin=subprocess.DEVNULL, timeout=120)
     assert cp.returncode == 0, cp.stderr.decode("utf-8", "replace")
     lines = cp.stdout.decode("utf-8").replace("\r", "").splitlines()
