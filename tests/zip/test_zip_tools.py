@@ -13,6 +13,7 @@ import pathlib
 import random
 import shutil
 import subprocess
+import tempfile
 import zipfile
 
 import pytest
@@ -144,9 +145,14 @@ def engine(kind, *args):
         # Wine turns Windows names into Unix ones in the Unix locale's character set: only a
         # UTF-8 locale holds every name (C.UTF-8 is always there; en_US.UTF-8 may not be).
         env["LANG"] = env["LC_ALL"] = "C.UTF-8"
-    cp = subprocess.run(cmd, env=env, capture_output=True, stdin=subprocess.DEVNULL, timeout=120)
-    assert cp.returncode == 0, cp.stderr.decode("utf-8", "replace")
-    lines = cp.stdout.decode("utf-8").replace("\r", "").splitlines()
+    # Output into files, not pipes: a Wine service started on the way would inherit a pipe
+    # and keep it open after the program ends.
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        rc = subprocess.run(cmd, env=env, stdout=out, stderr=err, stdin=subprocess.DEVNULL, timeout=120).returncode
+        out.seek(0)
+        err.seek(0)
+        assert rc == 0, err.read().decode("utf-8", "replace")
+        lines = out.read().decode("utf-8").replace("\r", "").splitlines()
     result = dict(line.split("=", 1) for line in lines if line.startswith(("result=", "message=")))
     result["lines"] = lines
     return result
