@@ -2,10 +2,10 @@
 // The ZIP engine: reads and writes ZIP archives over zlib.
 //
 // Supported: stored and deflate entries, ZIP64 (archives and entries over 4 GiB, more than
-// 65,535 entries), CRC-32 checked on every entry read, UTF-8 names (general purpose flag
-// bit 11) and CP437 names otherwise (plus the Info-ZIP Unicode path extra field), folder
-// entries, NTFS time stamps (extra field 0x000A) read and written, the Unix time extra
-// field (0x5455) read. Encrypted entries and other compression methods are refused.
+// 65,535 entries), CRC-32 checked on every entry read, UTF-8 and CP437 names (see Names
+// below), folder entries, NTFS time stamps (extra field 0x000A) read and written, the Unix
+// time extra field (0x5455) read. Encrypted entries and other compression methods are
+// refused with an error that names the method.
 //
 // All paths and names are UTF-8. Entry names are stored with "/" separators; on disk the
 // native separator is used. Memory use stays flat whatever the archive or file size: data
