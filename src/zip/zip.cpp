@@ -3,9 +3,15 @@
 #include "zip/zip.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <functional>
 #include <new>
+#include <optional>
+#include <unordered_set>
 
 #include "base/errors.h"
+#include "base/file_names.h"
 #include "zip/zip_format.h"
 #include "zip/zip_fs.h"
 
@@ -43,9 +49,11 @@ std::string ParentDir(const std::string& path) {
 // Creates a folder and its parents; true when it exists as a folder afterwards.
 bool MakeDirs(const std::string& path) {
   for (std::size_t i = 1; i < path.size(); ++i) {
-    if (IsSep(path[i]) && !IsSep(path[i - 1])) fs::MakeDir(path.substr(0, i));
+    if (IsSep(path[i]) && !IsSep(path[i - 1])) fs::CreateDir(path.substr(0, i));
   }
-  return fs::MakeDir(path);
+  if (fs::CreateDir(path)) return true;
+  const fs::Info i = fs::Stat(path);
+  return i.exists && i.isDir;
 }
 
 char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -88,38 +96,13 @@ std::string BackslashPath(std::string s) {
   return s;
 }
 
-bool ValidUtf8(const std::string& s) {
-  for (std::size_t i = 0; i < s.size();) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    const std::size_t n = Utf8Len(c);
-    if (n == 1 && c >= 0x80) return false;
-    if (i + n > s.size()) return false;
-    for (std::size_t k = 1; k < n; ++k)
-      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-    i += n;
-  }
-  return true;
-}
-
-bool IsReservedDeviceName(const std::string& comp) {
-  std::string base = comp.substr(0, comp.find('.'));
-  std::transform(base.begin(), base.end(), base.begin(), AsciiLower);
-  static const char* const kNames[] = {"con", "prn", "aux", "nul", "conin$", "conout$"};
-  for (const char* n : kNames)
-    if (base == n) return true;
-  if (base.size() == 4 && (base.compare(0, 3, "com") == 0 || base.compare(0, 3, "lpt") == 0) && base[3] >= '0' &&
-      base[3] <= '9')
-    return true;
-  return false;
-}
-
 // The components of an entry name that is safe to place below a destination folder;
-// throws naming the entry otherwise.
+// throws naming the entry otherwise. "." steps and doubled separators (as some archivers
+// write "./name") name no place of their own and are dropped.
 std::vector<std::string> SafeComponents(const std::string& name) {
   auto refuse = [&](const std::string& why) {
     throw ZipFault(kZipUnsafePath, "the entry \"" + name + "\" was refused: " + why);
   };
-  if (!ValidUtf8(name)) refuse("its name is not valid text");
   std::string n = name;
   std::replace(n.begin(), n.end(), '\\', '/');
   if (!n.empty() && n[0] == '/') refuse("absolute path");
@@ -133,12 +116,9 @@ std::vector<std::string> SafeComponents(const std::string& name) {
     start = end + 1;
     if (c.empty() || c == ".") continue;
     if (c == "..") refuse("\"..\" leaves the destination folder");
-    for (unsigned char ch : c) {
-      if (ch < 0x20 || std::string_view("<>:\"|?*").find(static_cast<char>(ch)) != std::string_view::npos)
-        refuse("the name holds a character a file name cannot have");
-    }
-    if (c.back() == '.' || c.back() == ' ') refuse("a name part ends with a dot or a space");
-    if (IsReservedDeviceName(c)) refuse("\"" + c + "\" is a device name");
+    const filenames::NameFault fault = filenames::CheckFileName(c);
+    if (fault != filenames::NameFault::kNone)
+      refuse("\"" + c + "\" is not a valid file name (" + filenames::DescribeNameFault(fault) + ")");
     comps.push_back(std::move(c));
   }
   if (comps.empty() && (n.empty() || n.back() != '/')) refuse("empty name");
@@ -158,18 +138,63 @@ bool Selected(const std::string& rel, const std::vector<std::string>& include, c
   return true;
 }
 
-class FileInput : public IZipInput {
+// The archive read sequentially from an open file through a read-ahead window: the local
+// headers and data of small entries come from one read, and the file position is moved
+// only when a read does not start where the last one ended.
+class ArchiveInput : public IZipInput {
  public:
-  explicit FileInput(fs::File& f) : f_(f), size_(f.Size()) {}
+  explicit ArchiveInput(fs::File& f) : f_(f), size_(f.Size()) {}
   std::uint64_t Size() const override { return size_; }
   bool ReadAt(std::uint64_t offset, void* buf, std::size_t n) override {
     if (offset > size_ || n > size_ - offset) return false;
-    return n == 0 || f_.ReadAt(offset, buf, n);
+    auto* out = static_cast<std::uint8_t*>(buf);
+    while (n > 0) {
+      if (offset >= winStart_ && offset - winStart_ < window_.size()) {
+        const std::size_t at = static_cast<std::size_t>(offset - winStart_);
+        const std::size_t take = std::min(n, window_.size() - at);
+        std::memcpy(out, window_.data() + at, take);
+        out += take;
+        offset += take;
+        n -= take;
+      } else if (n >= kWindow) {
+        return ReadRaw(offset, out, n);  // large reads go straight to the caller
+      } else {
+        window_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kWindow, size_ - offset)));
+        winStart_ = offset;
+        if (!ReadRaw(offset, window_.data(), window_.size())) {
+          window_.clear();
+          return false;
+        }
+      }
+    }
+    return true;
   }
 
  private:
+  static constexpr std::size_t kWindow = 256 * 1024;
+  static constexpr std::uint64_t kUnknown = ~std::uint64_t{0};
+  bool ReadRaw(std::uint64_t offset, std::uint8_t* p, std::size_t n) {
+    if (pos_ != offset) {
+      if (!f_.Seek(offset)) return false;
+      pos_ = offset;
+    }
+    while (n > 0) {
+      std::size_t got = 0;
+      if (!f_.Read(p, n, got) || got == 0) {
+        pos_ = kUnknown;
+        return false;
+      }
+      p += got;
+      n -= got;
+      pos_ += got;
+    }
+    return true;
+  }
   fs::File& f_;
   std::uint64_t size_;
+  std::uint64_t pos_ = kUnknown;  // the file's position when known (a caller's file: not yet)
+  std::uint64_t winStart_ = 0;
+  std::vector<std::uint8_t> window_;
 };
 
 class FileOutput : public IZipOutput {
@@ -252,21 +277,284 @@ class PartFile {
   bool placed_ = false;
 };
 
+// The archive being read: the caller's open file, or one opened here by name.
 struct OpenArchive {
-  std::unique_ptr<fs::File> file;
-  std::unique_ptr<FileInput> input;
+  std::unique_ptr<fs::File> owned;
+  std::unique_ptr<ArchiveInput> input;
   std::unique_ptr<TZipReader> reader;
 };
 
-void OpenForReading(const std::string& path, OpenArchive& a) {
-  if (path.empty()) throw ZipFault(kZipBadParameter, "no archive name is set");
-  const fs::Info info = fs::Stat(path);
-  if (info.exists && info.isDir) throw ZipFault(kZipNoArchive, "\"" + path + "\" is a folder, not an archive");
-  a.file = fs::OpenRead(path);
-  if (!a.file) throw ZipFault(kZipNoArchive, "the archive \"" + path + "\" cannot be opened: " + fs::LastErrorText());
-  a.input = std::make_unique<FileInput>(*a.file);
+void OpenForReading(const std::string& path, fs::File* given, OpenArchive& a) {
+  fs::File* file = given;
+  if (!file) {
+    if (path.empty()) throw ZipFault(kZipBadParameter, "no archive name is set");
+    const fs::Info info = fs::Stat(path);
+    if (info.exists && info.isDir) throw ZipFault(kZipNoArchive, "\"" + path + "\" is a folder, not an archive");
+    a.owned = fs::OpenRead(path);
+    if (!a.owned)
+      throw ZipFault(kZipNoArchive, "the archive \"" + path + "\" cannot be opened: " + fs::LastErrorText());
+    file = a.owned.get();
+  }
+  a.input = std::make_unique<ArchiveInput>(*file);
   a.reader = std::make_unique<TZipReader>(*a.input);
   a.reader->Open();
+}
+
+// An entry to unpack with the path components it gets below the destination.
+struct PlannedEntry {
+  const ZipEntry* entry;
+  std::vector<std::string> comps;
+};
+
+// Checks every entry of the archive (selected or not) and returns the selected ones;
+// throws at the first that may not be unpacked.
+std::vector<PlannedEntry> PlanExtraction(const std::vector<ZipEntry>& entries, const std::vector<std::string>& include,
+                                         const std::vector<std::string>& exclude, bool dirNames) {
+  std::vector<PlannedEntry> plan;
+  for (const ZipEntry& e : entries) {
+    std::vector<std::string> comps = SafeComponents(e.info.Name);
+    if (e.info.IsLink) throw ZipFault(kZipLinkRefused, "the entry \"" + e.info.Name + "\" was refused: it is a link");
+    if (!Selected(e.info.Name, include, exclude)) continue;
+    if (!e.info.IsFolder) {
+      if (e.info.Encrypted) throw ZipFault(kZipUnsupported, "the entry \"" + e.info.Name + "\" is encrypted");
+      if (e.info.Method != 0 && e.info.Method != 8)
+        throw ZipFault(kZipUnsupported, "the entry \"" + e.info.Name + "\" uses " + DescribeMethod(e.info.Method) +
+                                            ", which is not supported (only stored and deflate are)");
+    }
+    if (comps.empty()) continue;
+    if (!dirNames) {
+      if (e.info.IsFolder) continue;
+      comps.erase(comps.begin(), comps.end() - 1);
+    }
+    plan.push_back({&e, std::move(comps)});
+  }
+  return plan;
+}
+
+std::string Megabytes(std::uint64_t bytes) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.1f MB", static_cast<double>(bytes) / 1e6);
+  return buf;
+}
+
+// Refuses a job whose files do not fit on the volume of `base` (which may not exist yet:
+// its nearest existing parent is asked).
+void CheckFreeSpace(const std::vector<PlannedEntry>& plan, const std::string& base,
+                    const std::function<bool(const std::string&, std::uint64_t&)>& freeSpaceOf) {
+  constexpr std::uint64_t kCluster = 4096;
+  std::uint64_t need = 0;
+  for (const PlannedEntry& p : plan) {
+    if (p.entry->info.IsFolder) continue;
+    const std::uint64_t size = p.entry->info.UncompressedSize;
+    const std::uint64_t clusters = size / kCluster + (size % kCluster != 0);
+    if (clusters > (~std::uint64_t{0} / 2 - need) / kCluster) {
+      need = ~std::uint64_t{0} / 2;  // beyond any volume
+      break;
+    }
+    need += clusters * kCluster;
+  }
+  if (need == 0) return;
+  need += need / 32 + (1u << 20);
+  std::string folder = base;
+  while (!fs::Stat(folder).exists) {
+    const std::string parent = ParentDir(folder);
+    if (parent == folder) return;
+    folder = parent;
+  }
+  std::uint64_t avail = 0;
+  const bool known = freeSpaceOf ? freeSpaceOf(folder, avail) : fs::FreeSpace(folder, avail);
+  if (known && avail < need)
+    throw ZipFault(kZipNoSpace, "the archive's files need " + Megabytes(need) + " but only " + Megabytes(avail) +
+                                    " are free on the volume of \"" + base + "\"");
+}
+
+// Unpacks planned entries below one base folder.
+class Extractor {
+ public:
+  // `written` and `skipped` count files as they go, so they hold when a later one fails.
+  Extractor(TZipReader& reader, std::string base, const TExtrOptions& options, int& written, int& skipped)
+      : reader_(reader), base_(std::move(base)), options_(options), written_(written), skipped_(skipped) {}
+  void Run(const std::vector<PlannedEntry>& plan);
+
+ private:
+  std::string MakeFolders(const PlannedEntry& p, std::size_t count);
+  void ExtractFile(const PlannedEntry& p);
+  void WriteData(const PlannedEntry& p, PartFile& part, const std::string& target);
+
+  TZipReader& reader_;
+  const std::string base_;
+  const TExtrOptions& options_;
+  int& written_;
+  int& skipped_;
+  // Folders made or found to be real folders in this job: each is looked at once.
+  std::unordered_set<std::string> knownFolders_;
+};
+
+void Extractor::Run(const std::vector<PlannedEntry>& plan) {
+  std::vector<std::pair<std::string, const TZipEntryInfo*>> folders;
+  for (const PlannedEntry& p : plan) {
+    if (p.entry->info.IsFolder) folders.emplace_back(MakeFolders(p, p.comps.size()), &p.entry->info);
+    else ExtractFile(p);
+  }
+  // Folder times last: writing into a folder changes them.
+  for (auto it = folders.rbegin(); it != folders.rend(); ++it)
+    fs::SetTimes(it->first, it->second->Modified, options_.ExtrNTFS ? it->second->Accessed : 0,
+                 options_.ExtrNTFS ? it->second->Created : 0);
+}
+
+// Creates the folders of comps[0..count) below the base, refusing to pass through links;
+// a folder is created first and looked at only when that fails.
+std::string Extractor::MakeFolders(const PlannedEntry& p, std::size_t count) {
+  std::string path = base_;
+  for (std::size_t k = 0; k < count; ++k) {
+    path = Join(path, p.comps[k]);
+    if (knownFolders_.count(path)) continue;
+    if (!fs::CreateDir(path)) {
+      const std::string why = fs::LastErrorText();
+      const fs::Info i = fs::Stat(path);
+      if (i.isLink)
+        throw ZipFault(kZipLinkRefused, "the entry \"" + p.entry->info.Name + "\" was refused: \"" + path +
+                                            "\" is a link");
+      if (!i.exists)
+        throw ZipFault(kZipCreateFailed, "the folder \"" + path + "\" cannot be created: " + why);
+      if (!i.isDir)
+        throw ZipFault(kZipCreateFailed, "the entry \"" + p.entry->info.Name + "\" needs the folder \"" + path +
+                                             "\", but a file of that name exists");
+    }
+    knownFolders_.insert(path);
+  }
+  return path;
+}
+
+void Extractor::ExtractFile(const PlannedEntry& p) {
+  const TZipEntryInfo& info = p.entry->info;
+  const std::string target = Join(MakeFolders(p, p.comps.size() - 1), p.comps.back());
+  // The new file itself, created exclusively; only when something is in the way is it
+  // looked at, and a file that is replaced is written beside it under a temporary name.
+  std::optional<PartFile> part(std::in_place, target, /*direct=*/true);
+  if (!part->created()) {
+    const std::string why = fs::LastErrorText();
+    const fs::Info ti = fs::Stat(target);
+    if (!ti.exists) throw ZipFault(kZipCreateFailed, "the file \"" + target + "\" cannot be created: " + why);
+    if (ti.isDir)
+      throw ZipFault(kZipCreateFailed, "the entry \"" + info.Name + "\" cannot be written: \"" + target +
+                                           "\" is a folder");
+    if (!options_.ExtrOverWrite) {
+      ++skipped_;
+      return;
+    }
+    part.emplace(target, /*direct=*/false);
+    if (!part->created())
+      throw ZipFault(kZipCreateFailed, "the file \"" + target + "\" cannot be created: " + fs::LastErrorText());
+  }
+  WriteData(p, *part, target);
+  if (!part->PlaceAt(target))
+    throw ZipFault(kZipCreateFailed, "the file \"" + target + "\" cannot be replaced: " + fs::LastErrorText());
+  ++written_;
+}
+
+// The entry's data into the open part file, checked against its size and CRC, then its
+// times and attributes through the same handle, then closed.
+void Extractor::WriteData(const PlannedEntry& p, PartFile& part, const std::string& target) {
+  const TZipEntryInfo& info = p.entry->info;
+  reader_.ReadEntry(*p.entry, [&](const void* data, std::size_t n) {
+    if (!part.file().Write(data, n))
+      throw ZipFault(kZipCreateFailed, "the file \"" + target + "\" cannot be written: " + fs::LastErrorText());
+  });
+  const unsigned host = p.entry->versionMadeBy >> 8;
+  const bool dosAttributes = host == 0 || host == 10 || host == 14;
+  part.file().SetTimesAndAttributes(info.Modified, options_.ExtrNTFS ? info.Accessed : 0,
+                                    options_.ExtrNTFS ? info.Created : 0, dosAttributes ? info.ExternalAttributes : 0);
+  if (!part.Close())
+    throw ZipFault(kZipCreateFailed, "the file \"" + target + "\" cannot be written: " + fs::LastErrorText());
+}
+
+// Adding: walks the root folder and writes the selected files and folders.
+class AddWalker {
+ public:
+  AddWalker(const TZipEngine& engine, TZipWriter& writer, const std::string& archive, const std::string& partPath,
+            int& added)
+      : engine_(engine), writer_(writer), added_(added) {
+    // The archive being written (and the one it replaces) may lie below the root.
+    std::uint64_t vol = 0, idx = 0;
+    if (fs::FileId(partPath, vol, idx)) skipIds_.emplace_back(vol, idx);
+    if (fs::FileId(archive, vol, idx)) skipIds_.emplace_back(vol, idx);
+    archiveBase_ = LowerBaseName(archive);
+    partBase_ = LowerBaseName(partPath);
+  }
+  void Walk(const std::string& dir, const std::string& rel);
+
+ private:
+  static std::string LowerBaseName(const std::string& p) {
+    std::size_t i = p.size();
+    while (i > 0 && !IsSep(p[i - 1])) --i;
+    std::string n = p.substr(i);
+    std::transform(n.begin(), n.end(), n.begin(), AsciiLower);
+    return n;
+  }
+  bool IsTheArchive(const std::string& name, const std::string& path) const;
+  TZipWriter::Times TimesOf(const fs::Info& i) const {
+    TZipWriter::Times t;
+    t.modified = i.modified;
+    t.accessed = i.accessed;
+    t.created = i.created;
+    t.storeNtfs = engine_.AddOptions.AddNTFS;
+    return t;
+  }
+  void AddFolder(const std::string& path, const std::string& entryRel, const fs::Info& i);
+  void AddFile(const std::string& path, const std::string& name, const std::string& entryRel, const fs::Info& i);
+
+  const TZipEngine& engine_;
+  TZipWriter& writer_;
+  int& added_;
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> skipIds_;
+  std::string archiveBase_, partBase_;
+};
+
+// Only a file with the archive's (or its temporary file's) name is asked for its identity.
+bool AddWalker::IsTheArchive(const std::string& name, const std::string& path) const {
+  const std::string n = LowerBaseName(name);
+  if (n != archiveBase_ && n != partBase_) return false;
+  std::uint64_t vol = 0, idx = 0;
+  return fs::FileId(path, vol, idx) &&
+         std::find(skipIds_.begin(), skipIds_.end(), std::make_pair(vol, idx)) != skipIds_.end();
+}
+
+void AddWalker::Walk(const std::string& dir, const std::string& rel) {
+  std::vector<std::string> list;
+  if (!fs::ListDir(dir, list))
+    throw ZipFault(kZipReadFailed, "the folder \"" + dir + "\" cannot be read: " + fs::LastErrorText());
+  std::sort(list.begin(), list.end());
+  const TAddOptions& o = engine_.AddOptions;
+  for (const std::string& name : list) {
+    const std::string path = Join(dir, name);
+    const std::string entryRel = rel.empty() ? name : rel + "/" + name;
+    const fs::Info i = fs::Stat(path);
+    if (!i.exists || i.isLink) continue;
+    if ((i.hidden || i.system) && !o.AddHiddenFiles) continue;
+    if (i.isDir) {
+      if (o.AddRecurseDirs) AddFolder(path, entryRel, i);
+    } else if (Selected(entryRel, engine_.IncludeSpecs, engine_.ExcludeSpecs) && !IsTheArchive(name, path)) {
+      AddFile(path, name, entryRel, i);
+    }
+  }
+}
+
+void AddWalker::AddFolder(const std::string& path, const std::string& entryRel, const fs::Info& i) {
+  for (const auto& m : engine_.ExcludeSpecs)
+    if (MatchesMask(entryRel, m)) return;
+  if (engine_.AddOptions.AddDirNames && Selected(entryRel, engine_.IncludeSpecs, {}))
+    writer_.AddFolder(entryRel + "/", TimesOf(i), i.dosAttributes & 0x06);
+  Walk(path, entryRel);
+}
+
+void AddWalker::AddFile(const std::string& path, const std::string& name, const std::string& entryRel,
+                        const fs::Info& i) {
+  auto f = fs::OpenRead(path);
+  if (!f) throw ZipFault(kZipReadFailed, "the file \"" + path + "\" cannot be read: " + fs::LastErrorText());
+  FileSource src(*f, path);
+  writer_.AddFile(engine_.AddOptions.AddDirNames ? entryRel : name, src, i.size, TimesOf(i), i.dosAttributes & 0x27);
+  ++added_;
 }
 
 }  // namespace
@@ -313,7 +601,7 @@ int TZipEngine::List(std::vector<TZipEntryInfo>& entries) {
 
 int TZipEngine::DoList() {
   OpenArchive a;
-  OpenForReading(ZipFileName, a);
+  OpenForReading(ZipFileName, ArchiveFile, a);
   listOut_->clear();
   for (const ZipEntry& e : a.reader->Entries()) listOut_->push_back(e.info);
   return 0;
@@ -321,7 +609,7 @@ int TZipEngine::DoList() {
 
 int TZipEngine::DoTest() {
   OpenArchive a;
-  OpenForReading(ZipFileName, a);
+  OpenForReading(ZipFileName, ArchiveFile, a);
   for (const ZipEntry& e : a.reader->Entries()) {
     if (e.info.IsFolder || !Selected(e.info.Name, IncludeSpecs, ExcludeSpecs)) continue;
     a.reader->ReadEntry(e, [](const void*, std::size_t) {});
@@ -333,35 +621,14 @@ int TZipEngine::DoTest() {
 int TZipEngine::DoExtract() {
   if (ExtrBaseDir.empty()) throw ZipFault(kZipBadParameter, "no extraction folder is set");
   OpenArchive a;
-  OpenForReading(ZipFileName, a);
-  const auto& entries = a.reader->Entries();
-
-  // Check every entry before the first byte is written.
-  struct Planned {
-    const ZipEntry* entry;
-    std::vector<std::string> comps;
-  };
-  std::vector<Planned> plan;
-  for (const ZipEntry& e : entries) {
-    std::vector<std::string> comps = SafeComponents(e.info.Name);
-    if (e.info.IsLink) throw ZipFault(kZipLinkRefused, "the entry \"" + e.info.Name + "\" was refused: it is a link");
-    if (!Selected(e.info.Name, IncludeSpecs, ExcludeSpecs)) continue;
-    if (!e.info.IsFolder) {
-      if (e.info.Encrypted) throw ZipFault(kZipUnsupported, "the entry \"" + e.info.Name + "\" is encrypted");
-      if (e.info.Method != 0 && e.info.Method != 8)
-        throw ZipFault(kZipUnsupported, "the entry \"" + e.info.Name + "\" uses compression method " +
-                                            std::to_string(e.info.Method));
-    }
-    if (comps.empty()) continue;
-    if (!ExtrOptions.ExtrDirNames) {
-      if (e.info.IsFolder) continue;
-      comps.erase(comps.begin(), comps.end() - 1);
-    }
-    plan.push_back({&e, std::move(comps)});
-  }
-
+  OpenForReading(ZipFileName, ArchiveFile, a);
+  // Every entry is checked, and the room it needs, before the first byte is written.
+  const std::vector<PlannedEntry> plan =
+      PlanExtraction(a.reader->Entries(), IncludeSpecs, ExcludeSpecs, ExtrOptions.ExtrDirNames);
   const std::string base = StripTrailingSeps(ExtrBaseDir);
-  fs::Info bi = fs::Stat(base);
+  CheckFreeSpace(plan, base, FreeSpaceOf);
+
+  const fs::Info bi = fs::Stat(base);
   if (!bi.exists) {
     if (!ExtrOptions.ExtrForceDirs)
       throw ZipFault(kZipNoDestination, "the extraction folder \"" + base + "\" does not exist");
@@ -370,63 +637,7 @@ int TZipEngine::DoExtract() {
   } else if (!bi.isDir) {
     throw ZipFault(kZipNoDestination, "\"" + base + "\" is not a folder");
   }
-
-  // Creates the folders of comps[0..count) below base, refusing to pass through links.
-  auto makeFolders = [&](const Planned& p, std::size_t count) {
-    std::string path = base;
-    for (std::size_t k = 0; k < count; ++k) {
-      path = Join(path, p.comps[k]);
-      const fs::Info i = fs::Stat(path);
-      if (i.isLink)
-        throw ZipFault(kZipLinkRefused, "the entry \"" + p.entry->info.Name + "\" was refused: \"" + path +
-                                            "\" is a link");
-      if (i.exists && !i.isDir)
-        throw ZipFault(kZipCreateFailed, "the entry \"" + p.entry->info.Name + "\" needs the folder \"" + path +
-                                             "\", but a file of that name exists");
-      if (!i.exists && !fs::MakeDir(path))
-        throw ZipFault(kZipCreateFailed, "the folder \"" + path + "\" cannot be created: " + fs::LastErrorText());
-    }
-    return path;
-  };
-
-  std::vector<std::pair<std::string, const TZipEntryInfo*>> folders;
-  for (const Planned& p : plan) {
-    const TZipEntryInfo& info = p.entry->info;
-    if (info.IsFolder) {
-      folders.emplace_back(makeFolders(p, p.comps.size()), &info);
-      continue;
-    }
-    const std::string dir = makeFolders(p, p.comps.size() - 1);
-    const std::string target = Join(dir, p.comps.back());
-    const fs::Info ti = fs::Stat(target);
-    if (ti.exists && ti.isDir)
-      throw ZipFault(kZipCreateFailed, "the entry \"" + info.Name + "\" cannot be written: \"" + target +
-                                           "\" is a folder");
-    if (ti.exists && !ExtrOptions.ExtrOverWrite) {
-      ++skippedCnt_;
-      continue;
-    }
-    PartFile part(target, /*direct=*/!ti.exists);
-    if (!part.created())
-      throw ZipFault(kZipCreateFailed, "the file \"" + target + "\" cannot be created: " + fs::LastErrorText());
-    a.reader->ReadEntry(*p.entry, [&](const void* data, std::size_t n) {
-      if (!part.file().Write(data, n))
-        throw ZipFault(kZipCreateFailed, "the file \"" + target + "\" cannot be written: " + fs::LastErrorText());
-    });
-    if (!part.Close())
-      throw ZipFault(kZipCreateFailed, "the file \"" + target + "\" cannot be written: " + fs::LastErrorText());
-    fs::SetTimes(part.path(), info.Modified, ExtrOptions.ExtrNTFS ? info.Accessed : 0,
-                 ExtrOptions.ExtrNTFS ? info.Created : 0);
-    const unsigned host = p.entry->versionMadeBy >> 8;
-    if (host == 0 || host == 10 || host == 14) fs::SetDosAttributes(part.path(), info.ExternalAttributes);
-    if (!part.PlaceAt(target))
-      throw ZipFault(kZipCreateFailed, "the file \"" + target + "\" cannot be replaced: " + fs::LastErrorText());
-    ++successCnt_;
-  }
-  // Folder times last: writing into a folder changes them.
-  for (auto it = folders.rbegin(); it != folders.rend(); ++it)
-    fs::SetTimes(it->first, it->second->Modified, ExtrOptions.ExtrNTFS ? it->second->Accessed : 0,
-                 ExtrOptions.ExtrNTFS ? it->second->Created : 0);
+  Extractor(*a.reader, base, ExtrOptions, successCnt_, skippedCnt_).Run(plan);
   return 0;
 }
 
@@ -439,8 +650,7 @@ int TZipEngine::DoAdd() {
   if (!ri.exists || !ri.isDir) throw ZipFault(kZipNoRoot, "the folder \"" + root + "\" does not exist");
 
   const std::string archiveDir = ParentDir(ZipFileName);
-  const fs::Info ai = fs::Stat(archiveDir);
-  if (!ai.exists) {
+  if (!fs::Stat(archiveDir).exists) {
     if (!WriteOptions.ZwoForceDest)
       throw ZipFault(kZipWriteFailed, "the archive's folder \"" + archiveDir + "\" does not exist");
     if (!MakeDirs(archiveDir))
@@ -451,73 +661,9 @@ int TZipEngine::DoAdd() {
   PartFile part(ZipFileName);
   if (!part.created())
     throw ZipFault(kZipWriteFailed, "the archive \"" + ZipFileName + "\" cannot be created: " + fs::LastErrorText());
-  // The archive being written (and the one it replaces) may lie below the root.
-  std::vector<std::pair<std::uint64_t, std::uint64_t>> skipIds;
-  std::uint64_t vol = 0, idx = 0;
-  if (fs::FileId(part.path(), vol, idx)) skipIds.emplace_back(vol, idx);
-  if (fs::FileId(ZipFileName, vol, idx)) skipIds.emplace_back(vol, idx);
-
-  auto lowerName = [](std::string n) {
-    std::transform(n.begin(), n.end(), n.begin(), AsciiLower);
-    return n;
-  };
-  auto baseName = [&](const std::string& p) {
-    std::size_t i = p.size();
-    while (i > 0 && !IsSep(p[i - 1])) --i;
-    return lowerName(p.substr(i));
-  };
-  const std::string archiveBase = baseName(ZipFileName), partBase = baseName(part.path());
-  auto IsCandidateArchive = [&](const std::string& name) {
-    const std::string n = lowerName(name);
-    return n == archiveBase || n == partBase;
-  };
-
   FileOutput out(part.file(), ZipFileName);
   TZipWriter writer(out, CompressionLevel, WriteOptions.ForceZip64);
-  std::vector<std::string> names;
-
-  auto times = [&](const fs::Info& i) {
-    TZipWriter::Times t;
-    t.modified = i.modified;
-    t.accessed = i.accessed;
-    t.created = i.created;
-    t.storeNtfs = AddOptions.AddNTFS;
-    return t;
-  };
-
-  auto walk = [&](auto& self, const std::string& dir, const std::string& rel) -> void {
-    std::vector<std::string> list;
-    if (!fs::ListDir(dir, list))
-      throw ZipFault(kZipReadFailed, "the folder \"" + dir + "\" cannot be read: " + fs::LastErrorText());
-    std::sort(list.begin(), list.end());
-    for (const std::string& name : list) {
-      const std::string path = Join(dir, name);
-      const std::string entryRel = rel.empty() ? name : rel + "/" + name;
-      const fs::Info i = fs::Stat(path);
-      if (!i.exists || i.isLink) continue;
-      if ((i.hidden || i.system) && !AddOptions.AddHiddenFiles) continue;
-      if (i.isDir) {
-        if (!AddOptions.AddRecurseDirs) continue;
-        bool excluded = false;
-        for (const auto& m : ExcludeSpecs) excluded = excluded || MatchesMask(entryRel, m);
-        if (excluded) continue;
-        if (AddOptions.AddDirNames && Selected(entryRel, IncludeSpecs, {}))
-          writer.AddFolder(entryRel + "/", times(i), i.dosAttributes & 0x06);
-        self(self, path, entryRel);
-        continue;
-      }
-      if (!Selected(entryRel, IncludeSpecs, ExcludeSpecs)) continue;
-      if (IsCandidateArchive(name) && fs::FileId(path, vol, idx) &&
-          std::find(skipIds.begin(), skipIds.end(), std::make_pair(vol, idx)) != skipIds.end())
-        continue;
-      auto f = fs::OpenRead(path);
-      if (!f) throw ZipFault(kZipReadFailed, "the file \"" + path + "\" cannot be read: " + fs::LastErrorText());
-      FileSource src(*f, path);
-      writer.AddFile(AddOptions.AddDirNames ? entryRel : name, src, i.size, times(i), i.dosAttributes & 0x27);
-      ++successCnt_;
-    }
-  };
-  walk(walk, root, "");
+  AddWalker(*this, writer, ZipFileName, part.path(), successCnt_).Walk(root, "");
   writer.Finish();
   if (!part.Close())
     throw ZipFault(kZipWriteFailed, "the archive \"" + ZipFileName + "\" cannot be written: " + fs::LastErrorText());

@@ -2,17 +2,18 @@
 // The ZIP engine: reads and writes ZIP archives over zlib.
 //
 // Supported: stored and deflate entries, ZIP64 (archives and entries over 4 GiB, more than
-// 65,535 entries), CRC-32 checked on every entry read, UTF-8 names (general purpose flag
-// bit 11) and CP437 names otherwise (plus the Info-ZIP Unicode path extra field), folder
-// entries, NTFS time stamps (extra field 0x000A) read and written, the Unix time extra
-// field (0x5455) read. Encrypted entries and other compression methods are refused.
+// 65,535 entries), CRC-32 checked on every entry read, UTF-8 and CP437 names (see Names
+// below), folder entries, NTFS time stamps (extra field 0x000A) read and written, the Unix
+// time extra field (0x5455) read. Encrypted entries and other compression methods are
+// refused with an error that names the method.
 //
 // All paths and names are UTF-8. Entry names are stored with "/" separators; on disk the
 // native separator is used. Memory use stays flat whatever the archive or file size: data
 // is streamed in fixed chunks; only the list of entry names is held.
 //
 // Safety: an entry whose name would leave the destination folder (absolute path, drive
-// letter, "..", a name component Windows cannot hold such as "a:b" or "CON"), a link entry
+// letter, "..") or holds a name component that fails the file-name check of
+// base/file_names.h (such as "a:b", "CON", "NUL.zip", "COM¹", "name."), a link entry
 // (Unix symlink or Windows reparse point), or an entry reached through a link already
 // present below the destination is refused with an error naming the entry. All entry
 // names are checked before the first file is written, so a hostile archive writes nothing.
@@ -21,7 +22,18 @@
 // created exclusively and removed again when its data fails, and a file that replaces an
 // existing one is written under a temporary name next to it and renamed into place only
 // once its size and CRC are verified, so the old file stays intact on a failure. Entries
-// whose data overlap (one block of data reused by many entries) are refused.
+// whose data overlap (one block of data reused by many entries) are refused. An archive
+// whose selected files need more room than the destination's volume has free (with a
+// margin, see Extract) is refused before anything is written.
+//
+// Names: UTF-8 when flagged so (bit 11); otherwise the Info-ZIP Unicode path field
+// (0x7075) when its CRC matches the stored name; otherwise a stored name that is valid
+// UTF-8 is taken as UTF-8 (as archivers on Linux and macOS write it), the rest as CP437.
+//
+// The archive is read sequentially through a read-ahead window. Unpacking costs few
+// system calls per file: a file is created exclusively first (the target is looked at
+// only when that fails), its times and attributes are set on the open handle, and folders
+// made or checked once are remembered for the rest of the job.
 //
 // Usage (one instance per job, used on one thread):
 //   TZipEngine zip;
@@ -35,6 +47,7 @@
 // is raised as EZipError (base/errors.h) carrying ErrMessage() instead, after ErrCode() and
 // ErrMessage() have been set.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -58,7 +71,12 @@ enum ZipErrorCode : int {
   kZipWriteFailed = 12,    // the archive could not be written or put in place
   kZipBadParameter = 13,   // missing archive name, folder or an invalid setting
   kZipInternal = 14,       // out of memory or an unexpected failure
+  kZipNoSpace = 15,        // the destination's volume has too little free space
 };
+
+namespace fs {
+class File;
+}
 
 // 100 ns ticks since 1601-01-01 UTC (a Windows FILETIME); 0 means "not known".
 using FileTime = std::uint64_t;
@@ -115,6 +133,12 @@ class TZipEngine {
  public:
   // The archive to read or write.
   std::string ZipFileName;
+  // An archive the caller has already opened and keeps owning (fs::OpenRead, or on
+  // Windows fs::BorrowHandle over its own HANDLE with read access): Extract, Test and List
+  // read it instead of opening ZipFileName, which then only names it in messages. So an
+  // archive can be checked and unpacked through one handle that nobody else can write.
+  // The engine moves the file's position; the file must stay open during the call.
+  fs::File* ArchiveFile = nullptr;
 
   // Extract(): destination folder, options and the entries taken: those matching any of
   // IncludeSpecs (all when empty) and none of ExcludeSpecs. Folder entries are created
@@ -138,9 +162,16 @@ class TZipEngine {
   std::vector<std::string> IncludeSpecs;
   std::vector<std::string> ExcludeSpecs;
 
+  // Bytes free on the volume of an existing folder; empty means the system's figure.
+  // Returns false when it is not known (the check is then left out).
+  std::function<bool(const std::string& folder, std::uint64_t& bytes)> FreeSpaceOf;
+
   // Unpacks the selected entries. Existing files are skipped unless ExtrOverWrite. An
   // unsafe, link, encrypted or unsupported entry anywhere in the archive stops the job
-  // before anything is written.
+  // before anything is written, and so does too little room: the selected files' sizes
+  // from the central directory (the data is checked against them while unpacking), each
+  // rounded up to whole 4 KiB clusters, plus 1/32 of that for folder records and 1 MiB,
+  // must fit into the free space of the destination's volume (kZipNoSpace).
   int Extract();
   // Writes a new archive of the selected files below RootDir.
   int Add();
@@ -161,12 +192,12 @@ class TZipEngine {
   int DoExtract();
   int DoAdd();
   int DoTest();
+  int DoList();
   int errCode_ = 0;
   std::string errMessage_;
   int successCnt_ = 0;
   int skippedCnt_ = 0;
   std::vector<TZipEntryInfo>* listOut_ = nullptr;
-  int DoList();
 };
 
 }  // namespace orfzip

@@ -9,6 +9,8 @@
 #include <limits>
 #include <memory>
 
+#include "base/file_names.h"
+
 namespace orfzip {
 namespace {
 
@@ -141,6 +143,25 @@ std::string Cp437ToUtf8(const std::string& raw) {
   return out;
 }
 
+std::string DescribeMethod(std::uint16_t method) {
+  const char* name = nullptr;
+  switch (method) {
+    case 0: name = "stored"; break;
+    case 1: name = "Shrink"; break;
+    case 6: name = "Implode"; break;
+    case 8: name = "deflate"; break;
+    case 9: name = "Deflate64"; break;
+    case 12: name = "BZip2"; break;
+    case 14: name = "LZMA"; break;
+    case 93: name = "Zstandard"; break;
+    case 95: name = "XZ"; break;
+    case 98: name = "PPMd"; break;
+    case 99: name = "AES encryption"; break;
+  }
+  std::string text = "compression method " + std::to_string(method);
+  return name ? text + " (" + name + ")" : text;
+}
+
 bool IsAscii(const std::string& s) {
   return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
@@ -264,7 +285,11 @@ void TZipReader::ReadCentralDirectory(std::uint64_t cdOffset, std::uint64_t cdSi
     cur.Read(skip.data(), commentLen);
     const std::string raw(name.begin(), name.end());
     i.Encrypted = (ze.flags & kFlagEncrypted) != 0;
-    i.Name = (ze.flags & kFlagUtf8) ? raw : Cp437ToUtf8(raw);
+    // Flagged names are UTF-8. Unflagged ones that are valid UTF-8 are taken as UTF-8 too:
+    // archivers on Linux and macOS store their UTF-8 names without the flag, and a CP437
+    // name with letters beyond ASCII is almost never valid UTF-8. The Unicode path field
+    // below overrides both when it belongs to this name.
+    i.Name = (ze.flags & kFlagUtf8) || filenames::IsValidUtf8(raw) ? raw : Cp437ToUtf8(raw);
 
     bool haveUnixTime = false, haveNtfs = false;
     std::size_t p = 0;
@@ -303,8 +328,12 @@ void TZipReader::ReadCentralDirectory(std::uint64_t cdOffset, std::uint64_t cdSi
         i.Modified = UnixToFileTime(static_cast<std::int32_t>(Get32(d + 1)));
         haveUnixTime = true;
       } else if (id == kExtraUnicodePath && len >= 5 && d[0] == 1 && !(ze.flags & kFlagUtf8)) {
-        if (Get32(d + 1) == static_cast<std::uint32_t>(crc32(0, name.data(), static_cast<uInt>(nameLen))))
-          i.Name.assign(reinterpret_cast<const char*>(d + 5), len - 5);
+        // Info-ZIP's UTF-8 form of the name, valid only while its CRC matches the stored
+        // name (a tool that renamed the entry without knowing the field leaves it stale).
+        const std::string utf8(reinterpret_cast<const char*>(d + 5), len - 5);
+        if (Get32(d + 1) == static_cast<std::uint32_t>(crc32(0, name.data(), static_cast<uInt>(nameLen))) &&
+            filenames::IsValidUtf8(utf8))
+          i.Name = utf8;
       }
       p += len;
     }
@@ -346,7 +375,8 @@ void TZipReader::ReadEntry(const ZipEntry& ze, const std::function<void(const vo
   const TZipEntryInfo& i = ze.info;
   if (i.Encrypted) throw ZipFault(kZipUnsupported, "the entry \"" + i.Name + "\" is encrypted");
   if (i.Method != 0 && i.Method != 8)
-    throw ZipFault(kZipUnsupported, "the entry \"" + i.Name + "\" uses compression method " + std::to_string(i.Method));
+    throw ZipFault(kZipUnsupported, "the entry \"" + i.Name + "\" uses " + DescribeMethod(i.Method) +
+                                        ", which is not supported (only stored and deflate are)");
   std::uint8_t lh[30];
   if (!in_.ReadAt(ze.localOffset, lh, 30) || Get32(lh) != kSigLocal)
     throw ZipFault(kZipBadEntry, "the local header of \"" + i.Name + "\" is damaged");
@@ -492,6 +522,37 @@ void TZipWriter::AddFolder(const std::string& name, const Times& t, std::uint32_
   central_.push_back(std::move(c));
 }
 
+// The data of one entry as it is read: the first chunk is read ahead (it decides whether
+// the data is worth deflating), the rest follows chunk by chunk.
+class EntryData {
+ public:
+  EntryData(IZipSource& src, std::vector<std::uint8_t>& buf) : src_(src), buf_(buf) {
+    firstLen_ = src_.Read(buf_.data(), buf_.size());
+  }
+  const std::uint8_t* data() const { return buf_.data(); }
+  std::size_t firstLen() const { return firstLen_; }
+  // The next chunk into data(); 0 at the end.
+  std::size_t Next() {
+    if (firstPending_) {
+      firstPending_ = false;
+      return firstLen_;
+    }
+    return src_.Read(buf_.data(), buf_.size());
+  }
+  // Back to the start, to read everything again; false when the source cannot.
+  bool Rewind() {
+    if (!src_.Rewind()) return false;
+    firstPending_ = false;
+    return true;
+  }
+
+ private:
+  IZipSource& src_;
+  std::vector<std::uint8_t>& buf_;
+  std::size_t firstLen_ = 0;
+  bool firstPending_ = true;
+};
+
 void TZipWriter::AddFile(const std::string& name, IZipSource& src, std::uint64_t sizeHint, const Times& t,
                          std::uint32_t dosAttributes) {
   if (name.size() > 0xFFFF) throw ZipFault(kZipBadParameter, "the name \"" + name.substr(0, 100) + "...\" is too long");
@@ -503,96 +564,94 @@ void TZipWriter::AddFile(const std::string& name, IZipSource& src, std::uint64_t
   const std::uint64_t dataStart = out_.Tell();
   inBuf_.resize(kChunk);
   outBuf_.resize(kChunk);
-  std::vector<std::uint8_t>& inBuf = inBuf_;
-  std::vector<std::uint8_t>& outBuf = outBuf_;
+  EntryData data(src, inBuf_);
 
-  // The first chunk is read ahead: it decides whether the data is worth deflating.
-  std::size_t firstLen = src.Read(inBuf.data(), inBuf.size());
-  bool firstPending = true;
-  auto next = [&]() {
-    if (firstPending) {
-      firstPending = false;
-      return firstLen;
-    }
-    return src.Read(inBuf.data(), inBuf.size());
-  };
-  auto store = [&]() {
-    c.method = 0;
-    uLong crc = crc32(0, nullptr, 0);
-    std::uint64_t total = 0;
-    for (;;) {
-      const std::size_t n = next();
-      if (n == 0) break;
-      crc = crc32_z(crc, inBuf.data(), n);
-      out_.Write(inBuf.data(), n);
-      total += n;
-    }
-    c.crc = static_cast<std::uint32_t>(crc);
-    c.usize = c.csize = total;
-  };
-
-  if (c.method == 0 || LooksIncompressible(inBuf.data(), std::min<std::size_t>(firstLen, 64 * 1024))) {
-    store();
+  if (c.method == 0 || LooksIncompressible(data.data(), std::min<std::size_t>(data.firstLen(), 64 * 1024))) {
+    StoreData(c, data);
   } else {
-    if (!deflater_) {
-      auto* fresh = new z_stream{};
-      if (deflateInit2(fresh, level_, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
-        delete fresh;
-        throw ZipFault(kZipInternal, "deflate cannot start");
+    const DeflateResult r = DeflateData(c, data);
+    if (r != DeflateResult::kSmaller) {
+      // Data that did not shrink is stored instead, when it can be read again.
+      if (data.Rewind()) {
+        out_.Truncate(dataStart);
+        StoreData(c, data);
+      } else if (r == DeflateResult::kGaveUp) {
+        throw ZipFault(kZipReadFailed, "the data of \"" + name + "\" cannot be read again");
       }
-      deflater_.reset(fresh, [](void* p) {
-        deflateEnd(static_cast<z_stream*>(p));
-        delete static_cast<z_stream*>(p);
-      });
-    } else if (deflateReset(static_cast<z_stream*>(deflater_.get())) != Z_OK) {
-      throw ZipFault(kZipInternal, "deflate cannot start");
-    }
-    z_stream& zs = *static_cast<z_stream*>(deflater_.get());
-    uLong crc = crc32(0, nullptr, 0);
-    std::uint64_t total = 0, written = 0;
-    bool incompressible = false;
-    for (bool eof = false; !eof;) {
-      const std::size_t n = next();
-      eof = (n == 0);
-      crc = crc32_z(crc, inBuf.data(), n);
-      total += n;
-      zs.next_in = inBuf.data();
-      zs.avail_in = static_cast<uInt>(n);
-      do {
-        zs.next_out = outBuf.data();
-        zs.avail_out = static_cast<uInt>(outBuf.size());
-        const int rc = deflate(&zs, eof ? Z_FINISH : Z_NO_FLUSH);
-        if (rc == Z_STREAM_ERROR) throw ZipFault(kZipInternal, "deflate failed");
-        const std::size_t got = outBuf.size() - zs.avail_out;
-        out_.Write(outBuf.data(), got);
-        written += got;
-      } while (zs.avail_out == 0);
-      // Data that does not shrink in its first megabyte (packed or random) is stored: it
-      // would cost deflate's time for nothing.
-      if (!eof && total >= (1u << 20) && total < (1u << 20) + kChunk && zs.total_out + kChunk / 4 >= total / 100 * 98) {
-        incompressible = true;
-        break;
-      }
-    }
-    if (!incompressible && written < total) {
-      c.crc = static_cast<std::uint32_t>(crc);
-      c.usize = total;
-      c.csize = written;
-    } else if (src.Rewind()) {
-      out_.Truncate(dataStart);
-      firstPending = false;
-      store();
-    } else if (!incompressible) {
-      c.crc = static_cast<std::uint32_t>(crc);
-      c.usize = total;
-      c.csize = written;
-    } else {
-      throw ZipFault(kZipReadFailed, "the data of \"" + name + "\" cannot be read again");
     }
   }
   if (!zip64Local && (c.usize >= k32 || c.csize >= k32))
     throw ZipFault(kZipReadFailed, "\"" + name + "\" grew beyond 4 GiB while it was added");
-  // Patch CRC and sizes into the local header.
+  PatchLocalHeader(c, zip64Local);
+  central_.push_back(std::move(c));
+}
+
+void TZipWriter::StoreData(Central& c, EntryData& data) {
+  c.method = 0;
+  uLong crc = crc32(0, nullptr, 0);
+  std::uint64_t total = 0;
+  for (std::size_t n; (n = data.Next()) != 0;) {
+    crc = crc32_z(crc, data.data(), n);
+    out_.Write(data.data(), n);
+    total += n;
+  }
+  c.crc = static_cast<std::uint32_t>(crc);
+  c.usize = c.csize = total;
+}
+
+z_stream_s& TZipWriter::Deflater() {
+  if (!deflater_) {
+    auto* fresh = new z_stream{};
+    if (deflateInit2(fresh, level_, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+      delete fresh;
+      throw ZipFault(kZipInternal, "deflate cannot start");
+    }
+    deflater_.reset(fresh, [](void* p) {
+      deflateEnd(static_cast<z_stream*>(p));
+      delete static_cast<z_stream*>(p);
+    });
+  } else if (deflateReset(static_cast<z_stream*>(deflater_.get())) != Z_OK) {
+    throw ZipFault(kZipInternal, "deflate cannot start");
+  }
+  return *static_cast<z_stream*>(deflater_.get());
+}
+
+// Deflates the data into the archive. On kSmaller and kNotSmaller the entry is complete
+// (CRC and sizes set); on kGaveUp only its first part was written.
+TZipWriter::DeflateResult TZipWriter::DeflateData(Central& c, EntryData& data) {
+  z_stream& zs = Deflater();
+  std::vector<std::uint8_t>& outBuf = outBuf_;
+  uLong crc = crc32(0, nullptr, 0);
+  std::uint64_t total = 0, written = 0;
+  for (bool eof = false; !eof;) {
+    const std::size_t n = data.Next();
+    eof = (n == 0);
+    crc = crc32_z(crc, data.data(), n);
+    total += n;
+    zs.next_in = const_cast<std::uint8_t*>(data.data());
+    zs.avail_in = static_cast<uInt>(n);
+    do {
+      zs.next_out = outBuf.data();
+      zs.avail_out = static_cast<uInt>(outBuf.size());
+      const int rc = deflate(&zs, eof ? Z_FINISH : Z_NO_FLUSH);
+      if (rc == Z_STREAM_ERROR) throw ZipFault(kZipInternal, "deflate failed");
+      const std::size_t got = outBuf.size() - zs.avail_out;
+      out_.Write(outBuf.data(), got);
+      written += got;
+    } while (zs.avail_out == 0);
+    // Data that does not shrink in its first megabyte (packed or random) is stored: it
+    // would cost deflate's time for nothing.
+    if (!eof && total >= (1u << 20) && total < (1u << 20) + kChunk && zs.total_out + kChunk / 4 >= total / 100 * 98)
+      return DeflateResult::kGaveUp;
+  }
+  c.crc = static_cast<std::uint32_t>(crc);
+  c.usize = total;
+  c.csize = written;
+  return written < total ? DeflateResult::kSmaller : DeflateResult::kNotSmaller;
+}
+
+// Puts the method, CRC and sizes, known only now, into the entry's local header.
+void TZipWriter::PatchLocalHeader(const Central& c, bool zip64Local) {
   Bytes p;
   p.U16(c.method);
   out_.WriteAt(c.offset + 8, p.b.data(), 2);
@@ -609,7 +668,6 @@ void TZipWriter::AddFile(const std::string& name, IZipSource& src, std::uint64_t
     q.U32(static_cast<std::uint32_t>(c.usize));
     out_.WriteAt(c.offset + 14, q.b.data(), 12);
   }
-  central_.push_back(std::move(c));
 }
 
 void TZipWriter::Finish() {

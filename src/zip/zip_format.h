@@ -12,7 +12,11 @@
 
 #include "zip/zip.h"
 
+struct z_stream_s;  // zlib's stream state
+
 namespace orfzip {
+
+class EntryData;
 
 // A failure inside the engine; the engine turns it into ErrCode/ErrMessage.
 class ZipFault : public std::runtime_error {
@@ -119,7 +123,12 @@ class TZipWriter {
     std::uint64_t csize, usize, offset;
     Times times;
   };
+  enum class DeflateResult { kSmaller, kNotSmaller, kGaveUp };
   void WriteLocalHeader(Central& c, bool zip64Local);
+  void StoreData(Central& c, EntryData& data);
+  DeflateResult DeflateData(Central& c, EntryData& data);
+  void PatchLocalHeader(const Central& c, bool zip64Local);
+  ::z_stream_s& Deflater();  // one deflate stream, reset for each entry
   IZipOutput& out_;
   int level_;
   bool forceZip64_;
@@ -129,6 +138,8 @@ class TZipWriter {
 };
 
 // Helpers shared with the engine.
+// "compression method 9 (Deflate64)": the method's number and, when known, its name.
+std::string DescribeMethod(std::uint16_t method);
 std::string Cp437ToUtf8(const std::string& raw);
 bool IsAscii(const std::string& s);
 FileTime DosToFileTime(std::uint16_t dosDate, std::uint16_t dosTime);

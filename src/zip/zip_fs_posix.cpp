@@ -2,6 +2,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -44,18 +45,6 @@ class PosixFile : public File {
       return true;
     }
   }
-  bool ReadAt(std::uint64_t offset, void* buf, std::size_t n) override {
-    auto* p = static_cast<char*>(buf);
-    while (n > 0) {
-      ssize_t r = ::pread(fd_, p, n, static_cast<off_t>(offset));
-      if (r < 0 && errno == EINTR) continue;
-      if (r <= 0) return false;
-      p += r;
-      n -= static_cast<std::size_t>(r);
-      offset += static_cast<std::uint64_t>(r);
-    }
-    return true;
-  }
   bool Write(const void* buf, std::size_t n) override {
     const auto* p = static_cast<const char*>(buf);
     while (n > 0) {
@@ -86,6 +75,12 @@ class PosixFile : public File {
   std::uint64_t Size() override {
     struct stat st{};
     return ::fstat(fd_, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+  }
+  bool SetTimesAndAttributes(FileTime modified, FileTime accessed, FileTime /*created*/,
+                             std::uint32_t /*dosAttributes*/) override {
+    if (!modified && !accessed) return true;
+    struct timespec ts[2] = {ToTimespec(accessed), ToTimespec(modified)};
+    return ::futimens(fd_, ts) == 0;
   }
   bool Close() override {
     int fd = fd_;
@@ -130,14 +125,7 @@ bool ListDir(const std::string& dir, std::vector<std::string>& names) {
   return true;
 }
 
-bool MakeDir(const std::string& path) {
-  if (::mkdir(path.c_str(), 0777) == 0) return true;
-  const int err = errno;
-  const Info i = Stat(path);
-  if (i.exists && i.isDir) return true;
-  errno = err;
-  return false;
-}
+bool CreateDir(const std::string& path) { return ::mkdir(path.c_str(), 0777) == 0; }
 
 bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
@@ -148,7 +136,12 @@ bool SetTimes(const std::string& path, FileTime modified, FileTime accessed, Fil
   return ::utimensat(AT_FDCWD, path.c_str(), ts, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
-void SetDosAttributes(const std::string&, std::uint32_t) {}
+bool FreeSpace(const std::string& dir, std::uint64_t& bytes) {
+  struct statvfs sv{};
+  if (::statvfs(dir.c_str(), &sv) != 0) return false;
+  bytes = static_cast<std::uint64_t>(sv.f_bavail) * sv.f_frsize;
+  return true;
+}
 
 bool FileId(const std::string& path, std::uint64_t& volume, std::uint64_t& index) {
   struct stat st{};

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 
 #include "zip/zip_fs.h"
 
@@ -52,30 +53,17 @@ FILETIME ToFt(FileTime t) {
   return ft;
 }
 
+// An open file; a borrowed handle belongs to the caller and is never closed here.
 class WinFile : public File {
  public:
-  explicit WinFile(HANDLE h) : h_(h) {}
+  WinFile(HANDLE h, bool owned) : h_(h), owned_(owned) {}
   ~WinFile() override {
-    if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
+    if (owned_ && h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
   }
   bool Read(void* buf, std::size_t n, std::size_t& got) override {
     DWORD r = 0;
     if (!ReadFile(h_, buf, static_cast<DWORD>(n), &r, nullptr)) return false;
     got = r;
-    return true;
-  }
-  bool ReadAt(std::uint64_t offset, void* buf, std::size_t n) override {
-    auto* p = static_cast<char*>(buf);
-    while (n > 0) {
-      OVERLAPPED ov{};
-      ov.Offset = static_cast<DWORD>(offset);
-      ov.OffsetHigh = static_cast<DWORD>(offset >> 32);
-      DWORD r = 0;
-      if (!ReadFile(h_, p, static_cast<DWORD>(n), &r, &ov) || r == 0) return false;
-      p += r;
-      n -= r;
-      offset += r;
-    }
     return true;
   }
   bool Write(const void* buf, std::size_t n) override {
@@ -104,14 +92,27 @@ class WinFile : public File {
     LARGE_INTEGER li{};
     return GetFileSizeEx(h_, &li) ? static_cast<std::uint64_t>(li.QuadPart) : 0;
   }
+  // One call sets the times and the attributes (FILE_BASIC_INFO: a zero time or
+  // attribute field leaves that value as it is).
+  bool SetTimesAndAttributes(FileTime modified, FileTime accessed, FileTime created,
+                             std::uint32_t dosAttributes) override {
+    FILE_BASIC_INFO bi{};
+    bi.LastWriteTime.QuadPart = static_cast<LONGLONG>(modified);
+    bi.LastAccessTime.QuadPart = static_cast<LONGLONG>(accessed);
+    bi.CreationTime.QuadPart = static_cast<LONGLONG>(created);
+    const DWORD keep = dosAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    if (keep) bi.FileAttributes = keep | FILE_ATTRIBUTE_ARCHIVE;
+    if (!modified && !accessed && !created && !keep) return true;
+    return SetFileInformationByHandle(h_, FileBasicInfo, &bi, sizeof bi) != 0;
+  }
   bool Close() override {
-    HANDLE h = h_;
-    h_ = INVALID_HANDLE_VALUE;
-    return h == INVALID_HANDLE_VALUE || CloseHandle(h);
+    HANDLE h = std::exchange(h_, INVALID_HANDLE_VALUE);
+    return !owned_ || h == INVALID_HANDLE_VALUE || CloseHandle(h);
   }
 
  private:
   HANDLE h_;
+  bool owned_;
 };
 
 }  // namespace
@@ -146,14 +147,7 @@ bool ListDir(const std::string& dir, std::vector<std::string>& names) {
   return true;
 }
 
-bool MakeDir(const std::string& path) {
-  if (CreateDirectoryW(Wide(path).c_str(), nullptr)) return true;
-  const DWORD err = GetLastError();
-  const Info i = Stat(path);
-  if (i.exists && i.isDir) return true;
-  SetLastError(err);
-  return false;
-}
+bool CreateDir(const std::string& path) { return CreateDirectoryW(Wide(path).c_str(), nullptr) != 0; }
 
 bool RemoveFile(const std::string& path) { return DeleteFileW(Wide(path).c_str()) != 0; }
 
@@ -171,12 +165,13 @@ bool SetTimes(const std::string& path, FileTime modified, FileTime accessed, Fil
   return ok != 0;
 }
 
-void SetDosAttributes(const std::string& path, std::uint32_t attributes) {
-  const DWORD keep = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
-  if (keep == 0) return;
-  const std::wstring w = Wide(path);
-  const DWORD now = GetFileAttributesW(w.c_str());
-  if (now != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(w.c_str(), now | keep);
+bool FreeSpace(const std::string& dir, std::uint64_t& bytes) {
+  std::wstring w = Wide(dir);
+  if (!w.empty() && w.back() != L'\\' && w.back() != L'/') w += L'\\';
+  ULARGE_INTEGER avail{};
+  if (!GetDiskFreeSpaceExW(w.c_str(), &avail, nullptr, nullptr)) return false;
+  bytes = avail.QuadPart;
+  return true;
 }
 
 bool FileId(const std::string& path, std::uint64_t& volume, std::uint64_t& index) {
@@ -207,14 +202,18 @@ std::unique_ptr<File> OpenRead(const std::string& path) {
   HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                          FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (h == INVALID_HANDLE_VALUE) return nullptr;
-  return std::make_unique<WinFile>(h);
+  return std::make_unique<WinFile>(h, true);
 }
 
 std::unique_ptr<File> CreateNew(const std::string& path) {
   HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return nullptr;
-  return std::make_unique<WinFile>(h);
+  return std::make_unique<WinFile>(h, true);
+}
+
+std::unique_ptr<File> BorrowHandle(void* handle) {
+  return std::make_unique<WinFile>(static_cast<HANDLE>(handle), false);
 }
 
 }  // namespace orfzip::fs

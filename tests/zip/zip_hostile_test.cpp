@@ -25,6 +25,15 @@ TEST(ZipHostile, UnsafeEntriesAreRefusedBeforeAnythingIsWritten) {
       {"a/file.txt:stream", orfzip::kZipUnsafePath},
       {"dir/CON", orfzip::kZipUnsafePath},
       {"nul.txt", orfzip::kZipUnsafePath},
+      {"NUL.zip", orfzip::kZipUnsafePath},
+      {"files/COM\xC2\xB9", orfzip::kZipUnsafePath},  // COM¹
+      {"lpt\xC2\xB3.log", orfzip::kZipUnsafePath},     // lpt³.log
+      {"CONOUT$", orfzip::kZipUnsafePath},
+      {"files/name.", orfzip::kZipUnsafePath},
+      {"files /a.txt", orfzip::kZipUnsafePath},
+      {"a|b.txt", orfzip::kZipUnsafePath},
+      {"\xC0\xAF" "etc", orfzip::kZipUnsafePath},  // overlong "/"
+      {std::string(256, 'n'), orfzip::kZipUnsafePath},
       {"a/.. /evil.txt", orfzip::kZipUnsafePath},
       {"bad\x01name", orfzip::kZipUnsafePath},
       {"bad\xC3name", orfzip::kZipUnsafePath},

@@ -5,9 +5,12 @@
 #include <windows.h>
 #endif
 
+#include <zlib.h>
+
 #include "base/errors.h"
 #include "zip/zip.h"
 #include "zip/zip_format.h"
+#include "zip/zip_fs.h"
 #include "zip_test_util.h"
 
 using namespace ziptest;
@@ -253,6 +256,15 @@ TEST(ZipExtract, Options) {
     ASSERT_EQ(ExtractTo(archive, t.str("d4"), &zip), 0);
     EXPECT_EQ(Tree(t.path() / "d4"), (std::map<std::string, std::string>{{"dir/", ""}, {"dir/b.txt", "new b"}}));
   }
+  {  // Something in the way: a file where a folder belongs, a folder where a file belongs.
+    TZipEngine zip;
+    WriteFile(t.path() / "d6" / "dir", "a file");
+    EXPECT_EQ(ExtractTo(archive, t.str("d6"), &zip), orfzip::kZipCreateFailed);
+    EXPECT_NE(zip.ErrMessage().find("\"dir/b.txt\""), std::string::npos) << zip.ErrMessage();
+    stdfs::create_directories(t.path() / "d7" / "a.txt");
+    EXPECT_EQ(ExtractTo(archive, t.str("d7"), &zip), orfzip::kZipCreateFailed);
+    EXPECT_NE(zip.ErrMessage().find("is a folder"), std::string::npos) << zip.ErrMessage();
+  }
   {  // Archive problems.
     TZipEngine zip;
     EXPECT_EQ(ExtractTo(t.str("nothere.zip"), t.str("d5"), &zip), orfzip::kZipNoArchive);
@@ -408,4 +420,172 @@ TEST(ZipRoundTrip, PathsLongerThan260Characters) {
   EXPECT_EQ(list.back().Name, deep);
   EXPECT_EQ(list.back().UncompressedSize, 12u);
   EXPECT_EQ(zip.Test(), 0);
+}
+
+TEST(ZipExtract, TooLittleFreeSpaceIsRefusedBeforeAnythingIsWritten) {
+  TempDir t;
+  SaveBytes(t.path() / "a.zip",
+            BuildArchive({{"dir/", ""}, {"dir/a.txt", Text(10000)}, {"b.bin", RandomBytes(5000, 3)}, {"c", "c"}}));
+  // Clusters of 4 KiB: 3 + 2 + 1; plus 1/32 of that and 1 MiB.
+  const std::uint64_t need = 6 * 4096 + 6 * 4096 / 32 + (1u << 20);
+  std::string asked;
+  std::uint64_t avail = 0;
+  TZipEngine zip;
+  zip.FreeSpaceOf = [&](const std::string& folder, std::uint64_t& bytes) {
+    asked = folder;
+    bytes = avail;
+    return true;
+  };
+  avail = need - 1;
+  EXPECT_EQ(ExtractTo(t.str("a.zip"), t.str("dest/inner"), &zip), orfzip::kZipNoSpace);
+  EXPECT_NE(zip.ErrMessage().find("dest"), std::string::npos) << zip.ErrMessage();
+  EXPECT_NE(zip.ErrMessage().find("free"), std::string::npos) << zip.ErrMessage();
+  EXPECT_FALSE(stdfs::exists(t.path() / "dest"));
+  EXPECT_EQ(asked, t.str());  // the nearest folder that exists
+
+  avail = need;
+  EXPECT_EQ(ExtractTo(t.str("a.zip"), t.str("dest/inner"), &zip), 0) << zip.ErrMessage();
+  EXPECT_EQ(zip.SuccessCnt(), 3);
+
+  // Only the selected files count; an unknown figure leaves the check out.
+  avail = 0;
+  zip.IncludeSpecs = {"nothing-matches"};
+  EXPECT_EQ(ExtractTo(t.str("a.zip"), t.str("dest2"), &zip), 0) << zip.ErrMessage();
+  zip.IncludeSpecs.clear();
+  zip.FreeSpaceOf = [](const std::string&, std::uint64_t&) { return false; };
+  EXPECT_EQ(ExtractTo(t.str("a.zip"), t.str("dest3"), &zip), 0) << zip.ErrMessage();
+}
+
+TEST(ZipExtract, SizesNoVolumeHoldsAreRefusedWithTheRealFigure) {
+  // The central directory claims an exbibyte for one entry (ZIP64 sizes).
+  auto bytes = BuildArchive({{"small.txt", "s"}, {"huge.bin", "h"}}, 6, /*zip64=*/true);
+  const auto recs = CentralRecords(bytes);
+  ASSERT_EQ(recs.size(), 2u);
+  const std::size_t extra = recs[1] + 46 + std::string("huge.bin").size();
+  ASSERT_EQ(bytes[extra], 1);  // the ZIP64 field: uncompressed size first
+  Put32(bytes, extra + 4, 0);
+  Put32(bytes, extra + 8, 1u << 28);  // 2^60 bytes
+  TempDir t;
+  SaveBytes(t.path() / "huge.zip", bytes);
+  TZipEngine zip;
+  EXPECT_EQ(ExtractTo(t.str("huge.zip"), t.str("dest"), &zip), orfzip::kZipNoSpace) << zip.ErrMessage();
+  EXPECT_FALSE(stdfs::exists(t.path() / "dest"));
+}
+
+TEST(ZipExtract, FromAFileTheCallerHoldsOpen) {
+  TempDir t;
+  const auto bytes = BuildArchive({{"dir/", ""}, {"dir/a.txt", Text(3000)}, {"b.txt", "b"}});
+  SaveBytes(t.path() / "a.zip", bytes);
+#ifdef _WIN32
+  // Opened without write sharing and read to its end first, as the installer holds a
+  // download between its checksum and its unpacking.
+  HANDLE h = CreateFileW(t.path().wstring().append(L"\\a.zip").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  std::vector<char> all(bytes.size());
+  DWORD got = 0;
+  ASSERT_TRUE(ReadFile(h, all.data(), static_cast<DWORD>(all.size()), &got, nullptr));
+  HANDLE writer = CreateFileW(t.path().wstring().append(L"\\a.zip").c_str(), GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  EXPECT_EQ(writer, INVALID_HANDLE_VALUE) << "nobody else may write the archive now";
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  auto file = orfzip::fs::BorrowHandle(h);
+#else
+  auto file = orfzip::fs::OpenRead(t.str("a.zip"));
+  ASSERT_TRUE(file);
+  std::vector<char> all(bytes.size());
+  std::size_t got = 0;
+  ASSERT_TRUE(file->Read(all.data(), all.size(), got));
+#endif
+  TZipEngine zip;
+  zip.ArchiveFile = file.get();
+  zip.ZipFileName = t.str("the-download.zip");  // names it in messages only: never opened
+  ASSERT_EQ(ExtractTo(zip.ZipFileName, t.str("out"), &zip), 0) << zip.ErrMessage();
+  EXPECT_EQ(Tree(t.path() / "out"),
+            (std::map<std::string, std::string>{{"dir/", ""}, {"dir/a.txt", Text(3000)}, {"b.txt", "b"}}));
+  EXPECT_EQ(zip.Test(), 0);
+  EXPECT_EQ(zip.SuccessCnt(), 2);
+  std::vector<orfzip::TZipEntryInfo> list;
+  ASSERT_EQ(zip.List(list), 0);
+  EXPECT_EQ(list.size(), 3u);
+#ifdef _WIN32
+  LARGE_INTEGER size{};
+  EXPECT_TRUE(GetFileSizeEx(h, &size)) << "the caller's handle stays open";
+  EXPECT_EQ(static_cast<std::size_t>(size.QuadPart), bytes.size());
+  CloseHandle(h);
+#endif
+  // By name, as before.
+  zip.ArchiveFile = nullptr;
+  zip.ZipFileName = t.str("a.zip");
+  EXPECT_EQ(zip.Test(), 0);
+}
+
+namespace {
+
+// A one-entry stored archive written byte by byte, with the stored name, flags and extra
+// field as given (in the local header and the central record alike).
+std::vector<std::uint8_t> RawArchive(const std::string& rawName, std::uint16_t flags, const std::string& extra) {
+  const std::string data = "data";
+  const auto crc = static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(data.data()), 4));
+  std::string out;
+  auto u16 = [&](unsigned v) { out += static_cast<char>(v & 0xFF), out += static_cast<char>((v >> 8) & 0xFF); };
+  auto u32 = [&](std::uint32_t v) { u16(v & 0xFFFF), u16(v >> 16); };
+  u32(0x04034b50), u16(20), u16(flags), u16(0), u16(0), u16(0x21), u32(crc), u32(4), u32(4);
+  u16(static_cast<unsigned>(rawName.size())), u16(static_cast<unsigned>(extra.size()));
+  out += rawName + extra + data;
+  const std::size_t cd = out.size();
+  u32(0x02014b50), u16(20), u16(20), u16(flags), u16(0), u16(0), u16(0x21), u32(crc), u32(4), u32(4);
+  u16(static_cast<unsigned>(rawName.size())), u16(static_cast<unsigned>(extra.size())), u16(0), u16(0), u16(0);
+  u32(0x20), u32(0);
+  out += rawName + extra;
+  const std::size_t cdSize = out.size() - cd;
+  u32(0x06054b50), u16(0), u16(0), u16(1), u16(1), u32(static_cast<std::uint32_t>(cdSize));
+  u32(static_cast<std::uint32_t>(cd)), u16(0);
+  return std::vector<std::uint8_t>(out.begin(), out.end());
+}
+
+// Info-ZIP's Unicode path field for `storedName`.
+std::string UnicodePath(const std::string& storedName, const std::string& utf8) {
+  const auto crc = static_cast<std::uint32_t>(
+      crc32(0, reinterpret_cast<const Bytef*>(storedName.data()), static_cast<uInt>(storedName.size())));
+  std::string f = {'\x75', '\x70', static_cast<char>(5 + utf8.size()), '\0', '\x01'};
+  for (int k = 0; k < 4; ++k) f += static_cast<char>((crc >> (8 * k)) & 0xFF);
+  return f + utf8;
+}
+
+}  // namespace
+
+TEST(ZipNames, NamesWrittenByOtherTools) {
+  const std::string unicode = "Ünïcødé name.txt";
+  struct Case {
+    const char* what;
+    std::string stored;
+    std::uint16_t flags;
+    std::string extra;
+    std::string name;
+  };
+  const Case cases[] = {
+      {"UTF-8 with the flag", unicode, 0x800, "", unicode},
+      {"UTF-8 without the flag (zip on Linux)", unicode, 0, "", unicode},
+      {"CP437 (not valid UTF-8)", "Gr\x81\xE1" "e.txt", 0, "", "Grüße.txt"},
+      {"Unicode path field over a CP437 name", "\x9Anicode.txt", 0, UnicodePath("\x9Anicode.txt", unicode), unicode},
+      {"stale Unicode path field (renamed later)", "renamed.txt", 0, UnicodePath("original.txt", unicode),
+       "renamed.txt"},
+      {"Unicode path field that is not UTF-8", "plain.txt", 0, UnicodePath("plain.txt", "bad\xFF"), "plain.txt"},
+      {"the flag wins over the field", unicode, 0x800, UnicodePath(unicode, "other.txt"), unicode},
+  };
+  for (const auto& c : cases) {
+    const auto bytes = RawArchive(c.stored, c.flags, c.extra);
+    orfzip::MemoryInput in(bytes.data(), bytes.size());
+    orfzip::TZipReader r(in);
+    r.Open();
+    ASSERT_EQ(r.Entries().size(), 1u) << c.what;
+    EXPECT_EQ(r.Entries()[0].info.Name, c.name) << c.what;
+  }
+  // Unpacked under the UTF-8 name.
+  TempDir t;
+  SaveBytes(t.path() / "u.zip", RawArchive(unicode, 0, ""));
+  TZipEngine zip;
+  ASSERT_EQ(ExtractTo(t.str("u.zip"), t.str("out"), &zip), 0) << zip.ErrMessage();
+  EXPECT_EQ(ReadFile(t.path() / "out" / P(unicode)), "data");
 }
