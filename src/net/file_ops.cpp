@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "base/file_names.h"
+
 namespace netfiles {
 
 namespace {
@@ -37,11 +39,6 @@ bool RenameFile(const std::string& from, const std::string& to, std::string& err
   return true;
 }
 
-bool IsPlainFileName(const std::string& name) {
-  if (name.empty() || name == "." || name == "..") return false;
-  for (unsigned char c : name)
-    if (c < 0x20 || c == '\\' || c == '/' || c == ':') return false;
-  return true;
-}
+bool IsPlainFileName(const std::string& name) { return filenames::IsSafeFileName(name); }
 
 }  // namespace netfiles

@@ -2,21 +2,17 @@
 
 #include <string_view>
 
+#include "base/file_names.h"
+
 namespace silent {
 
 bool IsSafeDownloadName(const std::string& name) {
   if (name.empty() || name.size() > 200) return false;
   // A leading dot would leave no folder name for an archive ("x/.zip" unpacks into "x").
   if (name.front() == '.') return false;
-  constexpr std::string_view kRefused = "\\/:*?\"<>|";
-  for (unsigned char c : name) {
-    if (c < 0x20 || c == 0x7F) return false;
-    if (kRefused.find(static_cast<char>(c)) != std::string_view::npos) return false;
-  }
-  // Windows drops trailing dots and blanks, which would make two names one file.
-  char last = name.back();
-  if (last == '.' || last == ' ') return false;
-  return true;
+  // The archive's folder (the name without its extension) must be a safe name as well:
+  // "CON.zip" is a safe name for no file at all.
+  return filenames::IsSafeFileName(name) && filenames::IsSafeFileName(ArchiveFolderName(name));
 }
 
 std::string ArchiveFolderName(const std::string& name) {

@@ -213,7 +213,8 @@ TEST_F(QDAPIClientTest, DownloadLeavesAFileOnlyWhenComplete) {
 }
 
 TEST_F(QDAPIClientTest, DownloadRefusesNamesLeavingTheFolder) {
-  for (const char* name : {"..\\evil.exe", "../evil.exe", "sub/x.zip", "C:x.zip", "..", ""}) {
+  for (const char* name : {"..\\evil.exe", "../evil.exe", "sub/x.zip", "C:x.zip", "..", "",
+                           "CON", "nul.zip", "a*.zip", "a.zip."}) {
     SCOPED_TRACE(name);
     EXPECT_FALSE(Client().update_downloadFile(name, Dir()));
     EXPECT_NE(Client().lastErrorMsg(), "");

@@ -9,7 +9,8 @@ TEST(SilentParams, DownloadNamesMustStayInTheDownloadArea) {
     EXPECT_TRUE(silent::IsSafeDownloadName(ok)) << ok;
   for (const char* bad : {"", ".", "..", "..\\evil.zip", "../evil.zip", "sub/a.zip", "sub\\a.zip",
                           "C:evil.zip", "C:\\x.zip", ".zip", "a.zip.", "a.zip ", "a\tb.zip",
-                          "a?.zip", "a*.zip", "a|b.zip", "a\"b.zip", "a<b>.zip"})
+                          "a?.zip", "a*.zip", "a|b.zip", "a\"b.zip", "a<b>.zip", "CON.zip",
+                          "nul", "COM1.zip", "LPT\xC2\xB9.zip", "a. .zip", "a .zip"})
     EXPECT_FALSE(silent::IsSafeDownloadName(bad)) << bad;
   EXPECT_FALSE(silent::IsSafeDownloadName(std::string(201, 'a')));
 }
