@@ -121,6 +121,19 @@ struct THTTP::Impl {
   std::string Perform(const RequestSpec& req);
 
  private:
+  struct OpenedRequest;
+  struct Upload;
+  // The steps of Perform, in order.
+  OpenedRequest OpenRequest(const RequestSpec& req);
+  std::wstring RequestHeaders(const RequestSpec& req, const OpenedRequest& opened);
+  Upload OpenUpload(const RequestSpec& req);
+  void Send(HINTERNET request, const RequestSpec& req, const std::wstring& headers,
+            Upload& upload);
+  // True when a proxy asked for credentials and they were set: the request goes again.
+  bool AnswerProxyChallenge(const OpenedRequest& opened);
+  // Takes content type and disposition; returns the announced length (0 when unknown).
+  uint64_t ReadAnswerHeaders(HINTERNET request);
+  void ReadBody(HINTERNET request, const RequestSpec& req, uint64_t total, bool keepText);
   [[noreturn]] void Fail(DWORD code, const std::string& context = "");
   bool IsCancelled() {
     std::lock_guard lock(mu);
@@ -225,25 +238,14 @@ void THTTP::Impl::OpenSession(const ProxyChoice& proxy) {
   sessionBypass = proxy.bypass;
 }
 
-std::string THTTP::Impl::Perform(const RequestSpec& req) {
-  responseText.clear();
-  contentType.clear();
-  contentDisposition.clear();
-  errorText.clear();
-  errorCode = 0;
-  status = 0;
-  {
-    std::lock_guard lock(mu);
-    busy = true;
-    cancelled = false;
-  }
-  ScopeExit leave([this] {
-    std::lock_guard lock(mu);
-    busy = false;
-    idle.notify_all();
-  });
+// A request opened on its connection, with the proxy chosen for it.
+struct THTTP::Impl::OpenedRequest {
+  UniqueInternet connection;
+  UniqueInternet request;
+  ProxyChoice proxy;
+};
 
-  // Where to go.
+THTTP::Impl::OpenedRequest THTTP::Impl::OpenRequest(const RequestSpec& req) {
   std::wstring wurl = Widen(req.url);
   URL_COMPONENTS uc{};
   uc.dwStructSize = sizeof(uc);
@@ -257,35 +259,40 @@ std::string THTTP::Impl::Perform(const RequestSpec& req) {
   path.append(uc.lpszExtraInfo, uc.dwExtraInfoLength);
   if (path.empty()) path = L"/";
 
+  OpenedRequest opened;
   // The proxy belongs to the session (the form every WinHTTP implementation honours); the
   // session is reopened only when the proxy to use changes.
-  ProxyChoice proxy = ChooseProxy(wurl, host);
-  OpenSession(proxy);
+  opened.proxy = ChooseProxy(wurl, host);
+  OpenSession(opened.proxy);
 
-  UniqueInternet connection(WinHttpConnect(session.get(), host.c_str(), uc.nPort, 0));
-  if (!connection) Fail(GetLastError(), "Cannot connect to " + Narrow(host));
-  UniqueInternet request(WinHttpOpenRequest(connection.get(), req.method, path.c_str(), nullptr,
-                                            WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                            WINHTTP_FLAG_SECURE));
-  if (!request) Fail(GetLastError());
+  opened.connection.reset(WinHttpConnect(session.get(), host.c_str(), uc.nPort, 0));
+  if (!opened.connection) Fail(GetLastError(), "Cannot connect to " + Narrow(host));
+  opened.request.reset(WinHttpOpenRequest(opened.connection.get(), req.method, path.c_str(),
+                                          nullptr, WINHTTP_NO_REFERER,
+                                          WINHTTP_DEFAULT_ACCEPT_TYPES, WINHTTP_FLAG_SECURE));
+  if (!opened.request) Fail(GetLastError());
+  HINTERNET request = opened.request.get();
 
   // Redirects are never followed: a redirect answer is returned like any other.
   DWORD never = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
-  WinHttpSetOption(request.get(), WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof(never));
+  WinHttpSetOption(request, WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof(never));
   DWORD disable = WINHTTP_DISABLE_REDIRECTS;
-  WinHttpSetOption(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, &disable, sizeof(disable));
-  WinHttpSetTimeouts(request.get(), timeoutMs, timeoutMs, timeoutMs, timeoutMs);
+  WinHttpSetOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &disable, sizeof(disable));
+  WinHttpSetTimeouts(request, timeoutMs, timeoutMs, timeoutMs, timeoutMs);
   // The wait for the answer's headers has a time-out of its own (90 s unless set).
   DWORD headerWait = static_cast<DWORD>(timeoutMs);
-  WinHttpSetOption(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headerWait,
+  WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headerWait,
                    sizeof(headerWait));
+  return opened;
+}
 
-  std::wstring wuser = Widen(proxyUser), wpass = Widen(proxyPassword);
+std::wstring THTTP::Impl::RequestHeaders(const RequestSpec& req, const OpenedRequest& opened) {
   std::wstring headers = req.formContentType ? kFormContentType : L"";
   // A manually given proxy takes Basic credentials from the start.
-  if (!proxy.proxy.empty() && !proxy.automatic && !wuser.empty()) {
-    WinHttpSetCredentials(request.get(), WINHTTP_AUTH_TARGET_PROXY, WINHTTP_AUTH_SCHEME_BASIC,
-                          wuser.c_str(), wpass.c_str(), nullptr);
+  if (!opened.proxy.proxy.empty() && !opened.proxy.automatic && !proxyUser.empty()) {
+    WinHttpSetCredentials(opened.request.get(), WINHTTP_AUTH_TARGET_PROXY,
+                          WINHTTP_AUTH_SCHEME_BASIC, Widen(proxyUser).c_str(),
+                          Widen(proxyPassword).c_str(), nullptr);
     // Wine's WinHTTP neither sends proxy credentials on CONNECT nor reports the proxy's 407
     // for it, but it sends the request's own headers on CONNECT: there the credentials must
     // travel as a header of the request.
@@ -293,120 +300,114 @@ std::string THTTP::Impl::Perform(const RequestSpec& req) {
       headers += L"Proxy-Authorization: " +
                  Widen(httputil::BasicCredentials(proxyUser, proxyPassword)) + L"\r\n";
   }
+  return headers;
+}
 
-  bool stop;
-  {
-    std::lock_guard lock(mu);
-    stop = cancelled;
-    if (!stop) active = request.get();
-  }
-  if (stop) Fail(ERROR_WINHTTP_OPERATION_CANCELLED);
-  // Interrupt() closes the handle itself; then it must not be closed again here.
-  ScopeExit unregister([this, &request] {
-    std::lock_guard lock(mu);
-    if (active == nullptr) request.release();
-    active = nullptr;
-  });
+// The body to send: the file to upload, opened and measured, or nothing.
+struct THTTP::Impl::Upload {
+  UniqueFile file;
+  uint64_t size = 0;
+};
 
-  int lastPercent = -1;
-
-  UniqueFile upload;
-  uint64_t uploadSize = 0;
+THTTP::Impl::Upload THTTP::Impl::OpenUpload(const RequestSpec& req) {
+  Upload upload;
   if (req.body == Body::File) {
-    upload.reset(CreateFileW(Widen(req.srcFile).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!upload) Fail(GetLastError(), "Cannot open \"" + req.srcFile + "\"");
+    upload.file.reset(CreateFileW(Widen(req.srcFile).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!upload.file) Fail(GetLastError(), "Cannot open \"" + req.srcFile + "\"");
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(upload.get(), &size)) Fail(GetLastError(), "Cannot read \"" + req.srcFile + "\"");
-    uploadSize = static_cast<uint64_t>(size.QuadPart);
-    if (uploadSize > 0xFFFFFFFEull)
+    if (!GetFileSizeEx(upload.file.get(), &size))
+      Fail(GetLastError(), "Cannot read \"" + req.srcFile + "\"");
+    upload.size = static_cast<uint64_t>(size.QuadPart);
+    if (upload.size > 0xFFFFFFFEull)
       throw EHTTPError("The file \"" + req.srcFile + "\" is too large to upload");
   }
   if (req.body == Body::Text && req.bodyText.size() > 0xFFFFFFFEull)
     throw EHTTPError("The request body is too large");
+  return upload;
+}
 
-  auto sendOnce = [&] {
-    if (req.body == Body::File) {
-      LARGE_INTEGER zero{};
-      SetFilePointerEx(upload.get(), zero, nullptr, FILE_BEGIN);
-      if (!WinHttpSendRequest(request.get(), SendHeaders(headers), DWORD(-1), WINHTTP_NO_REQUEST_DATA, 0,
-                              static_cast<DWORD>(uploadSize), 0))
-        Fail(GetLastError());
-      std::vector<char> chunk(kUploadChunk);
-      uint64_t sent = 0;
-      while (sent < uploadSize) {
-        DWORD want = static_cast<DWORD>(std::min<uint64_t>(kUploadChunk, uploadSize - sent));
-        DWORD got = 0;
-        if (!ReadFile(upload.get(), chunk.data(), want, &got, nullptr))
-          Fail(GetLastError(), "Cannot read \"" + req.srcFile + "\"");
-        if (got == 0) throw EHTTPError("The file \"" + req.srcFile + "\" changed while it was sent");
-        DWORD written = 0;
-        if (!WinHttpWriteData(request.get(), chunk.data(), got, &written)) Fail(GetLastError());
-        sent += got;
-        Report(httputil::PercentDone(sent, uploadSize), lastPercent);
-      }
-    } else {
-      LPVOID data = req.body == Body::Text && !req.bodyText.empty()
-                        ? const_cast<char*>(req.bodyText.data())
-                        : WINHTTP_NO_REQUEST_DATA;
-      DWORD len = req.body == Body::Text ? static_cast<DWORD>(req.bodyText.size()) : 0;
-      if (!WinHttpSendRequest(request.get(), SendHeaders(headers), DWORD(-1), data, len, len, 0))
-        Fail(GetLastError());
-      if (len) Report(100, lastPercent);
-    }
-    if (!WinHttpReceiveResponse(request.get(), nullptr)) Fail(GetLastError());
-    DWORD code = 0, size = sizeof(code);
-    if (!WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
-                             WINHTTP_HEADER_NAME_BY_INDEX, &code, &size, WINHTTP_NO_HEADER_INDEX))
+void THTTP::Impl::Send(HINTERNET request, const RequestSpec& req, const std::wstring& headers,
+                       Upload& upload) {
+  int lastPercent = -1;
+  if (req.body == Body::File) {
+    LARGE_INTEGER zero{};
+    SetFilePointerEx(upload.file.get(), zero, nullptr, FILE_BEGIN);
+    if (!WinHttpSendRequest(request, SendHeaders(headers), DWORD(-1), WINHTTP_NO_REQUEST_DATA, 0,
+                            static_cast<DWORD>(upload.size), 0))
       Fail(GetLastError());
-    status = static_cast<int>(code);
-  };
-
-  sendOnce();
-  // A proxy asking for credentials: answer once with the strongest scheme it offers.
-  if (status == HTTP_STATUS_PROXY_AUTH_REQ && !proxy.proxy.empty() && !wuser.empty()) {
-    DWORD schemes = 0, first = 0, target = 0;
-    DWORD scheme = WINHTTP_AUTH_SCHEME_BASIC;
-    if (WinHttpQueryAuthSchemes(request.get(), &schemes, &first, &target)) {
-      for (DWORD s : {WINHTTP_AUTH_SCHEME_NEGOTIATE, WINHTTP_AUTH_SCHEME_NTLM,
-                      WINHTTP_AUTH_SCHEME_DIGEST, WINHTTP_AUTH_SCHEME_BASIC})
-        if (schemes & s) {
-          scheme = s;
-          break;
-        }
+    std::vector<char> chunk(kUploadChunk);
+    uint64_t sent = 0;
+    while (sent < upload.size) {
+      DWORD want = static_cast<DWORD>(std::min<uint64_t>(kUploadChunk, upload.size - sent));
+      DWORD got = 0;
+      if (!ReadFile(upload.file.get(), chunk.data(), want, &got, nullptr))
+        Fail(GetLastError(), "Cannot read \"" + req.srcFile + "\"");
+      if (got == 0) throw EHTTPError("The file \"" + req.srcFile + "\" changed while it was sent");
+      DWORD written = 0;
+      if (!WinHttpWriteData(request, chunk.data(), got, &written)) Fail(GetLastError());
+      sent += got;
+      Report(httputil::PercentDone(sent, upload.size), lastPercent);
     }
-    if (WinHttpSetCredentials(request.get(), WINHTTP_AUTH_TARGET_PROXY, scheme, wuser.c_str(),
-                              wpass.c_str(), nullptr)) {
-      lastPercent = -1;
-      sendOnce();
-    }
+  } else {
+    LPVOID data = req.body == Body::Text && !req.bodyText.empty()
+                      ? const_cast<char*>(req.bodyText.data())
+                      : WINHTTP_NO_REQUEST_DATA;
+    DWORD len = req.body == Body::Text ? static_cast<DWORD>(req.bodyText.size()) : 0;
+    if (!WinHttpSendRequest(request, SendHeaders(headers), DWORD(-1), data, len, len, 0))
+      Fail(GetLastError());
+    if (len) Report(100, lastPercent);
   }
+  if (!WinHttpReceiveResponse(request, nullptr)) Fail(GetLastError());
+  DWORD code = 0, size = sizeof(code);
+  if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                           WINHTTP_HEADER_NAME_BY_INDEX, &code, &size, WINHTTP_NO_HEADER_INDEX))
+    Fail(GetLastError());
+  status = static_cast<int>(code);
+}
 
-  // Answer headers.
+bool THTTP::Impl::AnswerProxyChallenge(const OpenedRequest& opened) {
+  if (status != HTTP_STATUS_PROXY_AUTH_REQ || opened.proxy.proxy.empty() || proxyUser.empty())
+    return false;
+  // Answer once with the strongest scheme the proxy offers.
+  DWORD schemes = 0, first = 0, target = 0;
+  DWORD scheme = WINHTTP_AUTH_SCHEME_BASIC;
+  if (WinHttpQueryAuthSchemes(opened.request.get(), &schemes, &first, &target)) {
+    for (DWORD s : {WINHTTP_AUTH_SCHEME_NEGOTIATE, WINHTTP_AUTH_SCHEME_NTLM,
+                    WINHTTP_AUTH_SCHEME_DIGEST, WINHTTP_AUTH_SCHEME_BASIC})
+      if (schemes & s) {
+        scheme = s;
+        break;
+      }
+  }
+  return WinHttpSetCredentials(opened.request.get(), WINHTTP_AUTH_TARGET_PROXY, scheme,
+                               Widen(proxyUser).c_str(), Widen(proxyPassword).c_str(),
+                               nullptr) != FALSE;
+}
+
+uint64_t THTTP::Impl::ReadAnswerHeaders(HINTERNET request) {
   DWORD rawSize = 0;
-  WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
+  WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
                       WINHTTP_NO_OUTPUT_BUFFER, &rawSize, WINHTTP_NO_HEADER_INDEX);
   std::string raw;
   if (rawSize) {
     std::wstring wraw(rawSize / sizeof(wchar_t) + 1, L'\0');
-    if (WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_RAW_HEADERS_CRLF,
-                            WINHTTP_HEADER_NAME_BY_INDEX, wraw.data(), &rawSize,
-                            WINHTTP_NO_HEADER_INDEX)) {
+    if (WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
+                            wraw.data(), &rawSize, WINHTTP_NO_HEADER_INDEX)) {
       wraw.resize(rawSize / sizeof(wchar_t));
       raw = Narrow(wraw);
     }
   }
   contentType = httputil::HeaderValue(raw, "Content-Type");
   contentDisposition = httputil::HeaderValue(raw, "Content-Disposition");
-  uint64_t total = 0;
-  {
-    std::string len = httputil::HeaderValue(raw, "Content-Length");
-    if (!len.empty() && len.size() < 20 && len.find_first_not_of("0123456789") == std::string::npos)
-      total = std::stoull(len);
-  }
-  const bool toFile = !req.destFile.empty();
-  const bool keepText = !toFile || httputil::IsTextContentType(contentType);
+  const std::string len = httputil::HeaderValue(raw, "Content-Length");
+  if (!len.empty() && len.size() < 20 && len.find_first_not_of("0123456789") == std::string::npos)
+    return std::stoull(len);
+  return 0;
+}
 
+void THTTP::Impl::ReadBody(HINTERNET request, const RequestSpec& req, uint64_t total,
+                           bool keepText) {
   // The answer's file is created only once an answer has arrived; a failure while the body
   // is read removes it again, so no partial file is ever left under the name.
   UniqueFile out;
@@ -418,7 +419,7 @@ std::string THTTP::Impl::Perform(const RequestSpec& req) {
       if (!fileDone) DeleteFileW(wdest.c_str());
     }
   });
-  if (toFile) {
+  if (!req.destFile.empty()) {
     out.reset(CreateFileW(wdest.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                           FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!out) Fail(GetLastError(), "Cannot create \"" + req.destFile + "\"");
@@ -426,11 +427,11 @@ std::string THTTP::Impl::Perform(const RequestSpec& req) {
 
   if (buffer.size() != kReadBufferSize) buffer.assign(kReadBufferSize, 0);
   uint64_t received = 0;
-  lastPercent = -1;
+  int lastPercent = -1;
   for (;;) {
     if (IsCancelled()) Fail(ERROR_WINHTTP_OPERATION_CANCELLED);
     DWORD got = 0;
-    if (!WinHttpReadData(request.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got))
+    if (!WinHttpReadData(request, buffer.data(), static_cast<DWORD>(buffer.size()), &got))
       Fail(GetLastError());
     if (got == 0) break;
     received += got;
@@ -461,6 +462,51 @@ std::string THTTP::Impl::Perform(const RequestSpec& req) {
   }
   fileDone = true;
   Report(100, lastPercent);
+}
+
+std::string THTTP::Impl::Perform(const RequestSpec& req) {
+  responseText.clear();
+  contentType.clear();
+  contentDisposition.clear();
+  errorText.clear();
+  errorCode = 0;
+  status = 0;
+  {
+    std::lock_guard lock(mu);
+    busy = true;
+    cancelled = false;
+  }
+  ScopeExit leave([this] {
+    std::lock_guard lock(mu);
+    busy = false;
+    idle.notify_all();
+  });
+
+  OpenedRequest opened = OpenRequest(req);
+  const std::wstring headers = RequestHeaders(req, opened);
+
+  bool stop;
+  {
+    std::lock_guard lock(mu);
+    stop = cancelled;
+    if (!stop) active = opened.request.get();
+  }
+  if (stop) Fail(ERROR_WINHTTP_OPERATION_CANCELLED);
+  // Interrupt() closes the handle itself; then it must not be closed again here.
+  ScopeExit unregister([this, &opened] {
+    std::lock_guard lock(mu);
+    if (active == nullptr) opened.request.release();
+    active = nullptr;
+  });
+
+  Upload upload = OpenUpload(req);
+  Send(opened.request.get(), req, headers, upload);
+  if (AnswerProxyChallenge(opened)) Send(opened.request.get(), req, headers, upload);
+
+  const uint64_t total = ReadAnswerHeaders(opened.request.get());
+  const bool toFile = !req.destFile.empty();
+  const bool keepText = !toFile || httputil::IsTextContentType(contentType);
+  ReadBody(opened.request.get(), req, total, keepText);
 
   if (toFile && !keepText) return std::string();
   return responseText;
