@@ -55,17 +55,24 @@ class JsonTreeBuilder : public nlohmann::json_sax<nlohmann::json> {
     return index;
   }
   bool Scalar(Kind kind, std::string value) {
+    if (Full()) return false;
     Add(kind, std::move(value));
     return true;
   }
   bool Open(Kind kind) {
     if (static_cast<int>(open_.size()) >= TJSONReader::kMaxDepth)
       return Fail("nesting deeper than " + std::to_string(TJSONReader::kMaxDepth) + " levels");
+    if (Full()) return false;
     open_.push_back(Add(kind, {}));
     return true;
   }
   bool Close() {
     open_.pop_back();
+    return true;
+  }
+  bool Full() {
+    if (nodes_.size() < TJSONReader::kMaxNodes) return false;
+    Fail("more than " + std::to_string(TJSONReader::kMaxNodes) + " values");
     return true;
   }
   bool Fail(std::string message) {

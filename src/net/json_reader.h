@@ -16,9 +16,12 @@
 
 class TJSONReader {
  public:
-  // Limits on what Input accepts; larger or deeper documents raise EJSONError.
-  static constexpr std::size_t kMaxDocumentSize = 32u * 1024 * 1024;
+  // Limits on what Input accepts; larger, deeper or fuller documents raise EJSONError. The
+  // servers' answers are small (a file list, a fax list): a few MB and a few hundred
+  // thousand values keep one hostile answer far from exhausting a 32-bit address space.
+  static constexpr std::size_t kMaxDocumentSize = 4u * 1024 * 1024;
   static constexpr int kMaxDepth = 256;
+  static constexpr std::size_t kMaxNodes = 200000;
 
   TJSONReader() = default;
   TJSONReader(const TJSONReader&) = delete;

@@ -122,6 +122,17 @@ TEST(JsonReader, RejectsWhatIsNotJsonWithAMessage) {
   const std::string atLimit(TJSONReader::kMaxDepth, '[');
   EXPECT_NO_THROW(r.Input(atLimit + std::string(TJSONReader::kMaxDepth, ']')));
   EXPECT_THROW(r.Input(std::string(TJSONReader::kMaxDocumentSize + 1, ' ')), EJSONError);
+  // A small document of very many values: bounded by their number, not only by its size.
+  std::string many = "[";
+  for (std::size_t i = 0; i < TJSONReader::kMaxNodes; ++i) many += "0,";
+  many += "0]";
+  ASSERT_LT(many.size(), TJSONReader::kMaxDocumentSize);
+  EXPECT_THROW(r.Input(many), EJSONError);
+  // The array and kMaxNodes - 1 values are exactly at the limit.
+  many = "[";
+  for (std::size_t i = 0; i + 2 < TJSONReader::kMaxNodes; ++i) many += "0,";
+  many += "0]";
+  EXPECT_NO_THROW(r.Input(many));
 }
 
 TEST(JsonReader, StripQuotesRemovesEveryQuote) {
