@@ -59,6 +59,7 @@ endfunction()
 #   base <- state <- log, lang <- zip, net <- install <- workers <- ui <- app
 # orfeda_library(<folder> DEPENDS <lower folders> SOURCES <portable files>
 #                [WIN32_SOURCES <files>] [SYSTEM_LIBS <Windows libraries>])
+# (SYSTEM_LIBS "delay:<lib>" imports <lib>.dll on first use, see orfeda_delay_import)
 # makes the library orfeda_<folder> and two guards against a reference running back up:
 # the build checks every #include of the folder against the folders below it, and a small
 # program linked with the whole library and its dependencies alone fails to link when the
@@ -83,8 +84,17 @@ function(orfeda_library folder)
   foreach(d ${A_DEPENDS})
     target_link_libraries(${target} ${scope} orfeda_${d})
   endforeach()
-  if(WIN32 AND A_SYSTEM_LIBS)
-    target_link_libraries(${target} ${scope} ${A_SYSTEM_LIBS})
+  if(WIN32)
+    foreach(sys ${A_SYSTEM_LIBS})
+      # "delay:<lib>": the DLL is loaded on first use (orfeda_delay_import).
+      if(sys MATCHES "^delay:(.+)$")
+        orfeda_delay_import(${CMAKE_MATCH_1})
+        target_link_libraries(${target} ${scope} orfeda_delay_${CMAKE_MATCH_1})
+        add_dependencies(${target} orfeda_delay_${CMAKE_MATCH_1}_lib)
+      else()
+        target_link_libraries(${target} ${scope} ${sys})
+      endif()
+    endforeach()
   endif()
   if(srcs)
     orfeda_layer_guards(${folder})
@@ -124,4 +134,34 @@ function(orfeda_layer_guards folder)
   add_executable(${target}_link_check ${CMAKE_SOURCE_DIR}/cmake/link_check_main.cpp)
   target_link_libraries(${target}_link_check PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,${target}>")
   orfeda_defaults(${target}_link_check)
+endfunction()
+
+# orfeda_delay_import(<lib>): a link library orfeda_delay_<lib> that imports the system DLL
+# <lib>.dll on first use instead of at start-up. setup.exe is usually started from a
+# downloads folder; the loader looks for a DLL that is not a KnownDLL in the program's own
+# folder first, before any of our code runs. Loaded on first use, the DLL comes from
+# System32 only (SetDefaultDllDirectories is setup.exe's first call).
+function(orfeda_delay_import lib)
+  if(NOT WIN32 OR TARGET orfeda_delay_${lib})
+    return()
+  endif()
+  find_library(import_lib_${lib} NAMES lib${lib}.a REQUIRED)
+  set(dir ${CMAKE_BINARY_DIR}/delayimp)
+  set(def ${dir}/${lib}.def)
+  set(out ${dir}/lib${lib}_delay.a)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(kill_at --kill-at)
+  endif()
+  string(REPLACE "gcc-posix" "dlltool" dlltool "${CMAKE_C_COMPILER}")
+  string(REPLACE "gcc-posix" "nm" nm "${CMAKE_C_COMPILER}")
+  add_custom_command(OUTPUT ${out}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${dir}
+    COMMAND ${CMAKE_COMMAND} -DNM=${nm} -DIMPORT_LIB=${import_lib_${lib}} -DDLL=${lib}.dll
+            -DDEF=${def} -P ${CMAKE_SOURCE_DIR}/cmake/delay_import.cmake
+    COMMAND ${dlltool} --input-def ${def} --output-delaylib ${out} --dllname ${lib}.dll ${kill_at}
+    DEPENDS ${CMAKE_SOURCE_DIR}/cmake/delay_import.cmake
+    COMMENT "Delay-load import library for ${lib}.dll" VERBATIM)
+  add_custom_target(orfeda_delay_${lib}_lib DEPENDS ${out})
+  add_library(orfeda_delay_${lib} INTERFACE)
+  target_link_libraries(orfeda_delay_${lib} INTERFACE ${out})
 endfunction()
