@@ -3,7 +3,8 @@
 Info-ZIP zip (in a UTF-8 and in the C locale, stored, streamed with data descriptors,
 ZIP64), 7-Zip, bsdtar (libarchive), Python's zipfile and jar pack the same tree; the
 engine's command (tests/zip/zip_cli.cpp) unpacks each archive, natively and as the Windows
-build under Wine, and the unpacked tree must equal the source tree, names included.
+builds under Wine (32-bit as in setup.exe, 64-bit as in DelZip192x64.dll), and the
+unpacked tree must equal the source tree, names included.
 Methods the engine does not support (Deflate64, BZip2) end with an error naming them.
 """
 import importlib.util
@@ -20,7 +21,12 @@ import pytest
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 HOST_CLI = ROOT / "build" / "host" / "tests" / "zip" / "zip_cli"
-WIN_CLI = ROOT / "build" / "win32" / "tests" / "zip" / "zip_cli.exe"
+WIN_CLI = {
+    "wine": ("wine", ROOT / "build" / "win32" / "tests" / "zip" / "zip_cli.exe"),
+    # Wine's 64-bit loader directly: the "wine" command goes through the 32-bit one.
+    "wine64": ("/usr/lib/wine/wine64" if os.path.exists("/usr/lib/wine/wine64") else "wine",
+               ROOT / "build" / "win32" / "tests" / "zip" / "zip_cli64.exe"),
+}
 
 _spec = importlib.util.spec_from_file_location("winelib", ROOT / "tests" / "pylib" / "winelib.py")
 winelib = importlib.util.module_from_spec(_spec)
@@ -136,11 +142,11 @@ def engine(kind, *args):
         cmd = [str(HOST_CLI)] + [str(a) for a in args]
         env = None
     else:
-        if not WIN_CLI.exists():
+        loader, exe = WIN_CLI[kind]
+        if not exe.exists():
             pytest.skip("build the win32 preset first")
         winelib.ensure_prefix()
-        cmd = ["wine", str(WIN_CLI)] + [winelib.to_win(a) if isinstance(a, pathlib.Path) else a
-                                        for a in args]
+        cmd = [loader, str(exe)] + [winelib.to_win(a) if isinstance(a, pathlib.Path) else a for a in args]
         env = winelib.env()
         # Wine turns Windows names into Unix ones in the Unix locale's character set: only a
         # UTF-8 locale holds every name (C.UTF-8 is always there; en_US.UTF-8 may not be).
@@ -170,7 +176,7 @@ def source(tmp_path_factory):
     return src
 
 
-@pytest.mark.parametrize("kind", ["host", "wine"])
+@pytest.mark.parametrize("kind", ["host", "wine", "wine64"])
 @pytest.mark.parametrize("maker", MAKERS)
 def test_archive_unpacks_to_the_same_tree(source, tmp_path, maker, kind):
     archive = tmp_path / "made by a tool.zip"
@@ -183,7 +189,7 @@ def test_archive_unpacks_to_the_same_tree(source, tmp_path, maker, kind):
     assert any(name.endswith(UNICODE_NAME) for name in listed), listed
 
 
-@pytest.mark.parametrize("kind", ["host", "wine"])
+@pytest.mark.parametrize("kind", ["host", "wine", "wine64"])
 @pytest.mark.parametrize("method", UNSUPPORTED)
 def test_other_methods_keep_their_clear_error(source, tmp_path, method, kind):
     archive = tmp_path / "other method.zip"
