@@ -25,6 +25,32 @@ Functions:
                              wintool selectors given as keywords: text_has, caption,
                              caption_has, cls, pid
   no_window(timeout_ms, **sel)  True when no window matches (waits until gone)
+
+  Windows and controls (selectors as for press, plus exe="setup.exe", window=HWND,
+  all=True for hidden windows; a control by id=N, ctl="text" ("&" ignored),
+  ctl_class="Edit", ctl_hwnd=HWND; a failed action raises WintoolError):
+  windows(timeout_ms=10000, **sel)   every matching top-level window with its controls, as
+                             dicts (see wintool.cpp "dump"); [] when none appeared
+  window(**sel)              the first of them, or None
+  find_control(win, id=None, text=None, cls=None)  a control's dict from window(), or None
+  set_text(text, **ctl_and_sel)      an edit's text replaced as if typed (EN_CHANGE)
+  select(item=None, index=None, **ctl_and_sel)  a combo box (CBN_SELCHANGE), list box or
+                             list view item chosen as a user chooses it
+  tick(on=True, item=None, index=None, **ctl_and_sel)  check box, radio button or a list
+                             view item's check box
+  click(**ctl_and_sel)       BM_CLICK on a button (refused when hidden or disabled)
+  key(name, via="input", **ctl_and_sel)  a key ("Enter", "Escape", "Tab", "Alt+N") as the
+                             program's own message loop meets a typed key
+  wait(timeout_ms=10000, text_is=, text_contains=, text_re=, enabled=, visible=, checked=,
+       focused=, **ctl_and_sel)  True once the window (and control) meets the condition
+  screenshot(png_path, client=False, **sel)  the window as the screen shows it, as PNG
+  responsiveness(for_ms=3000, every_ms=5, gettext=False, **sel)  figures of the window's
+                             answer times (max_ms, p99_ms, over_100ms, ...), as a dict;
+                             start_responsiveness(...) runs it in the background and
+                             returns an object whose result() gives the dict
+  dpi(value)                 context manager: the prefix's display DPI (96 = 100 %,
+                             144 = 150 %) for programs started inside it, then put back
+  can_run_32bit()            whether this machine starts 32-bit Windows programs
   temp_dir()                 the Unix path of the prefix's TEMP folder
   setup_logs()               the setup log files (Setup_*.log) in TEMP, oldest first
   clear_setup_logs()         deletes them
@@ -33,6 +59,8 @@ Functions:
   copy_setup(folder)         copies setup.exe into a folder, returns the new path
 """
 import atexit
+import contextlib
+import json
 import os
 import pathlib
 import re
@@ -43,6 +71,7 @@ ROOT = pathlib.Path(__file__).resolve().parents[2]
 BUILD = ROOT / "build" / "win32"
 SETUP = BUILD / "setup.exe"
 WINTOOL = BUILD / "tests" / "wintools" / "wintool.exe"
+WINTOOL64 = BUILD / "tests" / "wintools" / "wintool64.exe"
 RUNEXIT = BUILD / "tests" / "wintools" / "runexit.exe"
 PREFIX = pathlib.Path(os.environ.get("ORFEDA_WINEPREFIX", ROOT / "build" / "wine" / "prefix"))
 DOTNET_KEY = r"HKLM\Software\Microsoft\Net Framework Setup\NDP\v4"
@@ -134,8 +163,15 @@ def wintool(*args, timeout=30):
     return cp
 
 
-def _selectors(text_has=None, caption=None, caption_has=None, cls=None, pid=None):
+def _selectors(text_has=None, caption=None, caption_has=None, cls=None, pid=None, exe=None,
+               window=None, all=False):
     sel = []
+    if exe is not None:
+        sel += ["--exe", exe]
+    if window is not None:
+        sel += ["--window", window]
+    if all:
+        sel += ["--all"]
     if text_has is not None:
         sel += ["--text-has", text_has]
     if caption is not None:
@@ -212,3 +248,201 @@ def copy_setup(folder):
     dest = folder / "setup.exe"
     shutil.copy2(SETUP, dest)
     return dest
+
+
+class WintoolError(RuntimeError):
+    """A window action that the tool could not carry out (exit status and reason)."""
+
+    def __init__(self, args, cp):
+        super().__init__(f"wintool {' '.join(map(str, args))}: exit {cp.returncode}: "
+                         f"{cp.stderr.strip()}")
+        self.returncode = cp.returncode
+
+
+_CONTROL_KEYS = ("id", "ctl", "ctl_class", "ctl_hwnd")
+
+
+def _split(kwargs):
+    """Splits keyword arguments into the control's options and the window selectors."""
+    ctl = []
+    sel = dict(kwargs)
+    for k in _CONTROL_KEYS:
+        v = sel.pop(k, None)
+        if v is not None:
+            ctl += ["--" + k.replace("_", "-"), v]
+    return ctl, _selectors(**sel)
+
+
+def _act(command, extra, timeout_ms, kwargs):
+    ctl, sel = _split(kwargs)
+    args = [command, *sel, *ctl, *extra, "--timeout", timeout_ms]
+    cp = wintool(*args, timeout=timeout_ms / 1000 + 30)
+    if cp.returncode != 0:
+        raise WintoolError(args, cp)
+    return cp
+
+
+def windows(timeout_ms=10000, **sel):
+    cp = wintool("dump", *_selectors(**sel), "--timeout", timeout_ms,
+                 timeout=timeout_ms / 1000 + 30)
+    if cp.returncode not in (0, 1):
+        raise WintoolError(["dump"], cp)
+    return json.loads(cp.stdout)["windows"]
+
+
+def window(timeout_ms=10000, **sel):
+    found = windows(timeout_ms, **sel)
+    return found[0] if found else None
+
+
+def _plain(text):
+    return re.sub(r"&(.)", r"\1", text)
+
+
+def find_control(win, id=None, text=None, cls=None):
+    for c in win["controls"]:
+        if id is not None and c["id"] != id:
+            continue
+        if text is not None and _plain(c["text"]) != _plain(text):
+            continue
+        if cls is not None and c["class"].lower() != cls.lower():
+            continue
+        return c
+    return None
+
+
+def set_text(text, timeout_ms=10000, **kw):
+    _act("settext", ["--text", text], timeout_ms, kw)
+
+
+def select(item=None, index=None, timeout_ms=10000, **kw):
+    extra = ["--item", item] if item is not None else ["--index", index]
+    _act("select", extra, timeout_ms, kw)
+
+
+def tick(on=True, item=None, index=None, timeout_ms=10000, **kw):
+    extra = [] if on else ["--off"]
+    if item is not None:
+        extra += ["--item", item]
+    elif index is not None:
+        extra += ["--index", index]
+    _act("tick", extra, timeout_ms, kw)
+
+
+def click(timeout_ms=10000, **kw):
+    _act("click", [], timeout_ms, kw)
+
+
+def key(name, via="input", timeout_ms=10000, **kw):
+    _act("key", ["--key", name, "--via", via], timeout_ms, kw)
+
+
+def wait(timeout_ms=10000, text_is=None, text_contains=None, text_re=None, enabled=None,
+         visible=None, checked=None, focused=False, **kw):
+    cond = []
+    if text_is is not None:
+        cond = ["--text-is", text_is]
+    elif text_contains is not None:
+        cond = ["--text-contains", text_contains]
+    elif text_re is not None:
+        cond = ["--text-re", text_re]
+    elif enabled is not None:
+        cond = ["--enabled" if enabled else "--disabled"]
+    elif visible is not None:
+        cond = ["--visible" if visible else "--hidden"]
+    elif checked is not None:
+        cond = ["--checked" if checked else "--unchecked"]
+    elif focused:
+        cond = ["--focused"]
+    try:
+        _act("wait", cond, timeout_ms, kw)
+    except WintoolError as e:
+        if e.returncode == 1:
+            return False
+        raise
+    return True
+
+
+def screenshot(png_path, client=False, timeout_ms=10000, **sel):
+    """Saves the window as the screen shows it (themed controls as drawn) as a PNG file."""
+    png = pathlib.Path(png_path)
+    png.parent.mkdir(parents=True, exist_ok=True)
+    bmp = png.with_suffix(".bmp")
+    _act("shot", ["--out", to_win(bmp)] + (["--client"] if client else []), timeout_ms, sel)
+    subprocess.run(["convert", str(bmp), str(png)], check=True)
+    bmp.unlink()
+    return png
+
+
+def _ping_args(for_ms, every_ms, gettext, sel):
+    args = ["ping", *_selectors(**sel), "--for", for_ms, "--every", every_ms]
+    return args + (["--gettext"] if gettext else [])
+
+
+def responsiveness(for_ms=3000, every_ms=5, gettext=False, **sel):
+    """Answer times of the window over for_ms (0: until it is gone), sampled every every_ms."""
+    args = _ping_args(for_ms, every_ms, gettext, sel)
+    cp = wintool(*args, timeout=(for_ms or 3_600_000) / 1000 + 60)
+    if cp.returncode != 0:
+        raise WintoolError(args, cp)
+    return json.loads(cp.stdout)
+
+
+class _Measurement:
+    def __init__(self, args):
+        ensure_display()
+        self._args = args
+        self._proc = subprocess.Popen(["wine", str(WINTOOL)] + [str(a) for a in args], env=env(),
+                                      stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                      stdin=subprocess.DEVNULL)
+
+    def result(self, timeout=120):
+        out, err = self._proc.communicate(timeout=timeout)
+        if self._proc.returncode != 0:
+            raise RuntimeError(f"wintool {self._args}: exit {self._proc.returncode}: {err!r}")
+        return json.loads(out.decode("utf-8"))
+
+
+def start_responsiveness(for_ms=3000, every_ms=5, gettext=False, **sel):
+    return _Measurement(_ping_args(for_ms, every_ms, gettext, sel))
+
+
+# Wine takes the display DPI from the user's desktop settings when a program starts.
+DPI_KEY = r"HKCU\Control Panel\Desktop"
+
+
+def _reg_dword(key, name):
+    cp = subprocess.run(["wine", "reg", "query", key, "/v", name], env=env(), capture_output=True,
+                        text=True, stdin=subprocess.DEVNULL)
+    m = re.search(name + r"\s+REG_DWORD\s+0x([0-9a-fA-F]+)", cp.stdout)
+    return int(m.group(1), 16) if m else None
+
+
+def _set_reg_dword(key, name, value):
+    verb = ["add", key, "/v", name, "/t", "REG_DWORD", "/d", str(value), "/f"] if value is not None \
+        else ["delete", key, "/v", name, "/f"]
+    subprocess.run(["wine", "reg"] + verb, env=env(), capture_output=True, stdin=subprocess.DEVNULL)
+
+
+@contextlib.contextmanager
+def dpi(value):
+    """Programs started inside the block see the given display DPI (144 = 150 %)."""
+    old = _reg_dword(DPI_KEY, "LogPixels")
+    _set_reg_dword(DPI_KEY, "LogPixels", value)
+    try:
+        yield
+    finally:
+        _set_reg_dword(DPI_KEY, "LogPixels", old)
+
+
+_can_run_32bit = None
+
+
+def can_run_32bit():
+    """Whether 32-bit Windows programs start here (they need the kernel's 32-bit support)."""
+    global _can_run_32bit
+    if _can_run_32bit is None:
+        cp = subprocess.run(["wine", str(RUNEXIT)], env=env(), capture_output=True,
+                            stdin=subprocess.DEVNULL)
+        _can_run_32bit = cp.returncode == 2
+    return _can_run_32bit
