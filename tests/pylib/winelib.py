@@ -44,12 +44,17 @@ Functions:
   wait(timeout_ms=10000, text_is=, text_contains=, text_re=, enabled=, visible=, checked=,
        focused=, **ctl_and_sel)  True once the window (and control) meets the condition
   screenshot(png_path, client=False, **sel)  the window as the screen shows it, as PNG
+                             (the whole window; its frame only under window_frames())
   responsiveness(for_ms=3000, every_ms=5, gettext=False, **sel)  figures of the window's
                              answer times (max_ms, p99_ms, over_100ms, ...), as a dict;
                              start_responsiveness(...) runs it in the background and
                              returns an object whose result() gives the dict
   dpi(value)                 context manager: the prefix's display DPI (96 = 100 %,
                              144 = 150 %) for programs started inside it, then put back
+  window_frames()            context manager: Wine draws the frames of windows started
+                             inside it (for screenshots of whole windows)
+  registry_value(key, name, data, kind="REG_DWORD")  context manager: one registry value
+                             set for the block, then put back
   can_run_32bit()            whether this machine starts 32-bit Windows programs
   temp_dir()                 the Unix path of the prefix's TEMP folder
   setup_logs()               the setup log files (Setup_*.log) in TEMP, oldest first
@@ -153,10 +158,19 @@ def finish(proc, timeout=60):
     return _exit_code(out)
 
 
+def _wintool_env():
+    # Wine decodes a program's arguments in the Unix locale's charset: C.UTF-8 is always
+    # there, so texts like "Übernehmen" reach the tool intact even where en_US.UTF-8 is not
+    # generated. The tool writes UTF-8 itself.
+    e = env()
+    e["LC_ALL"] = "C.UTF-8"
+    return e
+
+
 def wintool(*args, timeout=30):
     """Runs wintool.exe; stdout comes back as text with every CR removed."""
     ensure_display()
-    cp = subprocess.run(["wine", str(WINTOOL)] + [str(a) for a in args], env=env(),
+    cp = subprocess.run(["wine", str(WINTOOL)] + [str(a) for a in args], env=_wintool_env(),
                         capture_output=True, timeout=timeout, stdin=subprocess.DEVNULL)
     cp.stdout = cp.stdout.decode("utf-8", "replace").replace("\r", "")
     cp.stderr = cp.stderr.decode("utf-8", "replace")
@@ -392,7 +406,8 @@ class _Measurement:
     def __init__(self, args):
         ensure_display()
         self._args = args
-        self._proc = subprocess.Popen(["wine", str(WINTOOL)] + [str(a) for a in args], env=env(),
+        self._proc = subprocess.Popen(["wine", str(WINTOOL)] + [str(a) for a in args],
+                                      env=_wintool_env(),
                                       stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                                       stdin=subprocess.DEVNULL)
 
@@ -407,32 +422,47 @@ def start_responsiveness(for_ms=3000, every_ms=5, gettext=False, **sel):
     return _Measurement(_ping_args(for_ms, every_ms, gettext, sel))
 
 
-# Wine takes the display DPI from the user's desktop settings when a program starts.
-DPI_KEY = r"HKCU\Control Panel\Desktop"
-
-
-def _reg_dword(key, name):
+def _reg_get(key, name):
+    """(type, data) of a registry value, or None when it is missing."""
     cp = subprocess.run(["wine", "reg", "query", key, "/v", name], env=env(), capture_output=True,
                         text=True, stdin=subprocess.DEVNULL)
-    m = re.search(name + r"\s+REG_DWORD\s+0x([0-9a-fA-F]+)", cp.stdout)
-    return int(m.group(1), 16) if m else None
+    m = re.search(r"^\s+" + re.escape(name) + r"\s+(REG_\w+)\s+(.*?)\s*$", cp.stdout, re.M)
+    return (m.group(1), m.group(2)) if m else None
 
 
-def _set_reg_dword(key, name, value):
-    verb = ["add", key, "/v", name, "/t", "REG_DWORD", "/d", str(value), "/f"] if value is not None \
-        else ["delete", key, "/v", name, "/f"]
+def _reg_set(key, name, value):
+    if value is None:
+        verb = ["delete", key, "/v", name, "/f"]
+    else:
+        kind, data = value
+        if kind == "REG_DWORD":
+            data = int(str(data), 0)
+        verb = ["add", key, "/v", name, "/t", kind, "/d", str(data), "/f"]
     subprocess.run(["wine", "reg"] + verb, env=env(), capture_output=True, stdin=subprocess.DEVNULL)
 
 
 @contextlib.contextmanager
-def dpi(value):
-    """Programs started inside the block see the given display DPI (144 = 150 %)."""
-    old = _reg_dword(DPI_KEY, "LogPixels")
-    _set_reg_dword(DPI_KEY, "LogPixels", value)
+def registry_value(key, name, data, kind="REG_DWORD"):
+    """Sets a value of the prefix's registry for the block, then puts back what was there."""
+    old = _reg_get(key, name)
+    _reg_set(key, name, (kind, data))
     try:
         yield
     finally:
-        _set_reg_dword(DPI_KEY, "LogPixels", old)
+        _reg_set(key, name, old)
+
+
+def dpi(value):
+    """Programs started inside the block run at this display DPI (144 = 150 %). Wine reads
+    the user's desktop value first and the machine's font value only when it is missing."""
+    return registry_value(r"HKCU\Control Panel\Desktop", "LogPixels", value)
+
+
+def window_frames():
+    """Programs started inside the block get their window frames drawn by Wine itself, so a
+    screenshot of the whole window shows caption and border (a virtual display without a
+    window manager draws none)."""
+    return registry_value(r"HKCU\Software\Wine\X11 Driver", "Decorated", "N", "REG_SZ")
 
 
 _can_run_32bit = None

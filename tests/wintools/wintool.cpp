@@ -68,8 +68,11 @@
 // first control in creation order that matches all given. click looks among buttons only.
 //
 // dump: per window hwnd, pid, exe, class, caption, visible, enabled, foreground, dpi
-// (GetDpiForWindow), system_dpi, style, exstyle, owner, rect {x,y,w,h} (screen), client
-// {x,y,w,h} (screen origin, size), focus (hwnd) and controls: each with hwnd, parent, id,
+// (GetDpiForWindow asked inside the program's own process: asked from outside, Wine gives
+// a value that does not follow a per-monitor aware window; 0 when it cannot be asked),
+// system_dpi (the tool's), dpi_awareness (0 unaware, 1 system, 2 per monitor), style,
+// exstyle, owner, rect {x,y,w,h} (screen), client {x,y,w,h} (screen origin, size), focus
+// (hwnd) and controls: each with hwnd, parent, id,
 // class, text, x, y (in the top-level window's client area), w, h, visible, enabled,
 // focused, style, exstyle; buttons: kind (push, default_push, checkbox, radio, groupbox,
 // other), default, checked (0, 1, 2 for check boxes and radio buttons); edits: password,
