@@ -2,9 +2,8 @@
 
 #include <commctrl.h>
 
-#include <tlhelp32.h>
-
 #include <cstdint>
+#include <cstring>
 
 #include "base/handles.h"
 #include "json_out.h"
@@ -166,29 +165,21 @@ void WriteClassDetails(JsonOut& out, HWND c) {
 
 // GetDpiForWindow asked inside the window's own process, on a thread started there: Wine
 // answers other processes with a value that does not follow a per-monitor aware window.
-// Needs user32 at the same address there as here (true for every process of one bitness
-// in a session); 0 when that cannot be checked.
+// Needs user32 at the same address there as here (as for every process of one bitness in
+// a session), checked by comparing its headers; 0 when it cannot be asked.
 UINT DpiInOwnProcess(HWND top) {
   DWORD pid = 0;
   GetWindowThreadProcessId(top, &pid);
-  const HMODULE user32 = GetModuleHandleW(L"user32.dll");
-  UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid));
-  if (snapshot.get() == INVALID_HANDLE_VALUE) {
-    snapshot.release();
-    return 0;
-  }
-  MODULEENTRY32W module{};
-  module.dwSize = sizeof module;
-  bool sameBase = false;
-  for (BOOL more = Module32FirstW(snapshot.get(), &module); more;
-       more = Module32NextW(snapshot.get(), &module))
-    if (_wcsicmp(module.szModule, L"user32.dll") == 0)
-      sameBase = reinterpret_cast<HMODULE>(module.modBaseAddr) == user32;
-  if (!sameBase) return 0;
   UniqueHandle process(OpenProcess(PROCESS_CREATE_THREAD | PROCESS_QUERY_INFORMATION |
                                        PROCESS_VM_OPERATION | PROCESS_VM_WRITE | PROCESS_VM_READ,
                                    FALSE, pid));
   if (!process) return 0;
+  const HMODULE user32 = GetModuleHandleW(L"user32.dll");
+  char theirs[1024];
+  SIZE_T got = 0;
+  if (!ReadProcessMemory(process.get(), user32, theirs, sizeof theirs, &got) ||
+      got != sizeof theirs || memcmp(theirs, user32, sizeof theirs) != 0)
+    return 0;
   // GetDpiForWindow(HWND) has the shape of a thread routine: its answer is the exit code.
   const auto routine = reinterpret_cast<LPTHREAD_START_ROUTINE>(
       reinterpret_cast<void*>(GetProcAddress(user32, "GetDpiForWindow")));
