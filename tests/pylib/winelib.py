@@ -56,6 +56,7 @@ Functions:
   registry_value(key, name, data, kind="REG_DWORD")  context manager: one registry value
                              set for the block, then put back
   can_run_32bit()            whether this machine starts 32-bit Windows programs
+  wine()                     the command that starts Windows programs here
   temp_dir()                 the Unix path of the prefix's TEMP folder
   setup_logs()               the setup log files (Setup_*.log) in TEMP, oldest first
   clear_setup_logs()         deletes them
@@ -132,7 +133,7 @@ def to_win(path):
 
 
 def _runexit_cmd(args, exe):
-    return ["wine", str(RUNEXIT), to_win(exe)] + [str(a) for a in args]
+    return [wine(), str(RUNEXIT), to_win(exe)] + [str(a) for a in args]
 
 
 def _exit_code(out):
@@ -170,7 +171,7 @@ def _wintool_env():
 def wintool(*args, timeout=30):
     """Runs wintool.exe; stdout comes back as text with every CR removed."""
     ensure_display()
-    cp = subprocess.run(["wine", str(WINTOOL)] + [str(a) for a in args], env=_wintool_env(),
+    cp = subprocess.run([wine(), str(WINTOOL)] + [str(a) for a in args], env=_wintool_env(),
                         capture_output=True, timeout=timeout, stdin=subprocess.DEVNULL)
     cp.stdout = cp.stdout.decode("utf-8", "replace").replace("\r", "")
     cp.stderr = cp.stderr.decode("utf-8", "replace")
@@ -222,7 +223,7 @@ def no_window(timeout_ms=3000, **sel):
 def temp_dir():
     global _temp_dir
     if _temp_dir is None:
-        cp = subprocess.run(["wine", "cmd", "/c", "echo", "%TEMP%"], env=env(),
+        cp = subprocess.run([wine(), "cmd", "/c", "echo", "%TEMP%"], env=env(),
                             capture_output=True, text=True, stdin=subprocess.DEVNULL)
         win = cp.stdout.strip()
         cp = subprocess.run(["winepath", "-u", win], env=env(), capture_output=True, text=True)
@@ -252,7 +253,7 @@ def read_log(path):
 
 def set_dotnet(present):
     verb = ["add", DOTNET_KEY, "/reg:32", "/f"] if present else ["delete", DOTNET_KEY, "/reg:32", "/f"]
-    subprocess.run(["wine", "reg"] + verb, env=env(), capture_output=True,
+    subprocess.run([wine(), "reg"] + verb, env=env(), capture_output=True,
                    stdin=subprocess.DEVNULL)
 
 
@@ -406,7 +407,7 @@ class _Measurement:
     def __init__(self, args):
         ensure_display()
         self._args = args
-        self._proc = subprocess.Popen(["wine", str(WINTOOL)] + [str(a) for a in args],
+        self._proc = subprocess.Popen([wine(), str(WINTOOL)] + [str(a) for a in args],
                                       env=_wintool_env(),
                                       stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                                       stdin=subprocess.DEVNULL)
@@ -424,7 +425,7 @@ def start_responsiveness(for_ms=3000, every_ms=5, gettext=False, **sel):
 
 def _reg_get(key, name):
     """(type, data) of a registry value, or None when it is missing."""
-    cp = subprocess.run(["wine", "reg", "query", key, "/v", name], env=env(), capture_output=True,
+    cp = subprocess.run([wine(), "reg", "query", key, "/v", name], env=env(), capture_output=True,
                         text=True, stdin=subprocess.DEVNULL)
     m = re.search(r"^\s+" + re.escape(name) + r"\s+(REG_\w+)\s+(.*?)\s*$", cp.stdout, re.M)
     return (m.group(1), m.group(2)) if m else None
@@ -438,7 +439,7 @@ def _reg_set(key, name, value):
         if kind == "REG_DWORD":
             data = int(str(data), 0)
         verb = ["add", key, "/v", name, "/t", kind, "/d", str(data), "/f"]
-    subprocess.run(["wine", "reg"] + verb, env=env(), capture_output=True, stdin=subprocess.DEVNULL)
+    subprocess.run([wine(), "reg"] + verb, env=env(), capture_output=True, stdin=subprocess.DEVNULL)
 
 
 @contextlib.contextmanager
@@ -465,7 +466,22 @@ def window_frames():
     return registry_value(r"HKCU\Software\Wine\X11 Driver", "Decorated", "N", "REG_SZ")
 
 
+# Debian's 64-bit loader. Debian's "wine" command starts the 32-bit loader first, also for
+# 64-bit programs.
+WINE64_LOADER = "/usr/lib/wine/wine64"
 _can_run_32bit = None
+_wine = None
+
+
+def wine():
+    """The command that starts Windows programs: "wine", or where the kernel runs no 32-bit
+    programs (some sandboxes), the 64-bit loader, so that 64-bit programs still run."""
+    global _wine
+    if _wine is None:
+        _wine = "wine"
+        if not can_run_32bit() and os.path.exists(WINE64_LOADER):
+            _wine = WINE64_LOADER
+    return _wine
 
 
 def can_run_32bit():

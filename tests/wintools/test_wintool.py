@@ -39,7 +39,7 @@ def start_fixture(programs, monkeypatch):
 
     def start():
         winelib.ensure_display()
-        started.append(subprocess.Popen(["wine", str(exe)], env=winelib.env(),
+        started.append(subprocess.Popen([winelib.wine(), str(exe)], env=winelib.env(),
                                         stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                         stderr=subprocess.DEVNULL))
         win = winelib.window(timeout_ms=30000, **SEL)
