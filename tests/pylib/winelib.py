@@ -72,6 +72,8 @@ import pathlib
 import re
 import shutil
 import subprocess
+import tempfile
+import threading
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 BUILD = ROOT / "build" / "win32"
@@ -168,14 +170,26 @@ def _wintool_env():
     return e
 
 
+def _run_to_files(cmd, timeout):
+    """Runs a Windows program with its output in files, not pipes: a Wine process that it
+    starts and that outlives it (the desktop process, when no program had it running yet)
+    inherits its output handles, and reading a pipe to its end would wait for that process.
+    Returns (exit code, stdout bytes, stderr bytes)."""
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        cp = subprocess.run(cmd, env=_wintool_env(), stdout=out, stderr=err, timeout=timeout,
+                            stdin=subprocess.DEVNULL)
+        out.seek(0)
+        err.seek(0)
+        return cp.returncode, out.read(), err.read()
+
+
 def wintool(*args, timeout=30):
     """Runs wintool.exe; stdout comes back as text with every CR removed."""
     ensure_display()
-    cp = subprocess.run([wine(), str(WINTOOL)] + [str(a) for a in args], env=_wintool_env(),
-                        capture_output=True, timeout=timeout, stdin=subprocess.DEVNULL)
-    cp.stdout = cp.stdout.decode("utf-8", "replace").replace("\r", "")
-    cp.stderr = cp.stderr.decode("utf-8", "replace")
-    return cp
+    cmd = [wine(), str(WINTOOL)] + [str(a) for a in args]
+    code, out, err = _run_to_files(cmd, timeout)
+    return subprocess.CompletedProcess(cmd, code, out.decode("utf-8", "replace").replace("\r", ""),
+                                       err.decode("utf-8", "replace"))
 
 
 def _selectors(text_has=None, caption=None, caption_has=None, cls=None, pid=None, exe=None,
@@ -404,23 +418,29 @@ def responsiveness(for_ms=3000, every_ms=5, gettext=False, **sel):
 
 
 class _Measurement:
-    def __init__(self, args):
+    """A responsiveness measurement running in a thread of its own while the test acts."""
+
+    def __init__(self, args, timeout):
         ensure_display()
         self._args = args
-        self._proc = subprocess.Popen([wine(), str(WINTOOL)] + [str(a) for a in args],
-                                      env=_wintool_env(),
-                                      stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                                      stdin=subprocess.DEVNULL)
+        self._result = None
+        self._thread = threading.Thread(target=self._run, args=(timeout,), daemon=True)
+        self._thread.start()
 
-    def result(self, timeout=120):
-        out, err = self._proc.communicate(timeout=timeout)
-        if self._proc.returncode != 0:
-            raise RuntimeError(f"wintool {self._args}: exit {self._proc.returncode}: {err!r}")
-        return json.loads(out.decode("utf-8"))
+    def _run(self, timeout):
+        self._result = wintool(*self._args, timeout=timeout)
+
+    def result(self):
+        self._thread.join()
+        cp = self._result
+        if cp is None or cp.returncode != 0:
+            raise RuntimeError(f"wintool {self._args}: {cp.stderr if cp else 'did not end'}")
+        return json.loads(cp.stdout)
 
 
 def start_responsiveness(for_ms=3000, every_ms=5, gettext=False, **sel):
-    return _Measurement(_ping_args(for_ms, every_ms, gettext, sel))
+    return _Measurement(_ping_args(for_ms, every_ms, gettext, sel),
+                        (for_ms or 3_600_000) / 1000 + 60)
 
 
 def _reg_get(key, name):

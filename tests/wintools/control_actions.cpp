@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "control_read.h"
+#include "tree_view.h"
 #include "window_find.h"
 
 namespace {
@@ -48,6 +49,8 @@ Outcome SetEditText(HWND edit, const std::wstring& text) {
 
 Outcome SelectItem(HWND c, const ItemChoice& item) {
   if (!Usable(c)) return Outcome::NotUsable;
+  if (ClassIs(c, WC_TREEVIEWW))
+    return item.hasText && SelectTreePath(c, item.text) ? Outcome::Done : Outcome::NoItem;
   const int index = IndexOf(c, item);
   if (index < 0) return Outcome::NoItem;
   if (ClassIs(c, L"ComboBox")) {

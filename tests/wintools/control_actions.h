@@ -23,7 +23,8 @@ struct ItemChoice {
 // Selects the edit's whole text and replaces it (as typing over it): EN_UPDATE, EN_CHANGE.
 Outcome SetEditText(HWND edit, const std::wstring& text);
 // Combo box (CBN_SELCHANGE to the parent), list box (LBN_SELCHANGE when it notifies), list
-// view (the item selected and focused), tab control (TCN_SELCHANGING, TCN_SELCHANGE).
+// view (the item selected and focused), tab control (TCN_SELCHANGING, TCN_SELCHANGE),
+// tree view (the item at a path "A|B|C", every level opened on the way).
 Outcome SelectItem(HWND control, const ItemChoice& item);
 // Check box or radio button (clicked until it shows the wanted state), or a list view
 // item's check box.

@@ -8,6 +8,7 @@
 #include "base/handles.h"
 #include "json_out.h"
 #include "remote_memory.h"
+#include "tree_view.h"
 #include "window_find.h"
 
 namespace {
@@ -160,6 +161,20 @@ void WriteClassDetails(JsonOut& out, HWND c) {
   } else if (ClassIs(c, WC_TABCONTROLW)) {
     WriteItems(out, TabItems(c));
     out.MemberInt("selected", Ask(c, TCM_GETCURSEL));
+  } else if (ClassIs(c, WC_TREEVIEWW)) {
+    const auto items = VisibleTreeItems(c);
+    out.Key("items");
+    if (!items) {
+      out.Null();
+      return;
+    }
+    out.BeginArray();
+    for (const TreeItem& item : *items) {
+      out.BeginObject().Member("text", item.text).MemberInt("depth", item.depth);
+      out.MemberBool("selected", item.selected).MemberBool("expanded", item.expanded);
+      out.EndObject();
+    }
+    out.EndArray();
   }
 }
 

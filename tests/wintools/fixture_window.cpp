@@ -5,11 +5,14 @@
 //   "EN_CHANGE <text>", "CBN_SELCHANGE <index>", "LBN_SELCHANGE <index>",
 //   "BN_CLICKED <id> <check state>", "LVN_ITEMCHANGED <item> <checked>", "IDOK", "IDCANCEL",
 //   "KEYUP <virtual key>" (keys released in the edit), "BLOCK" (the Block button keeps the
-//   window busy for 400 ms).
+//   window busy for 400 ms), "BROWSED <folder>" or "BROWSED nothing" (Browse opens the
+//   folder browser rooted at C:\, as the location page does).
 // Next (the default button) sets the status text to "done" and enables the "Later" button
 // 300 ms later. The first component "Orfeda" cannot be unticked.
 #include <windows.h>
 #include <commctrl.h>
+#include <ole2.h>
+#include <shlobj.h>
 
 #include <string>
 
@@ -18,7 +21,7 @@ namespace {
 enum : int {
   kLabel = 100, kEdit = 101, kCombo = 102, kCheck = 103, kRadioAll = 104, kRadioMe = 105,
   kList = 106, kComponents = 107, kProgress = 108, kLater = 109, kEvents = 110, kStatus = 111,
-  kBlock = 112,
+  kBlock = 112, kBrowse = 113,
 };
 constexpr UINT_PTR kDoneTimer = 1;
 constexpr int kClientWidth = 480, kClientHeight = 360;
@@ -46,6 +49,7 @@ constexpr ControlDef kControls[] = {
     {PROGRESS_CLASSW, L"", kProgress, 0, 0, 320, 100, 150, 17},
     {L"Static", L"ready", kStatus, SS_LEFT, 0, 320, 130, 150, 16},
     {L"ListBox", L"", kEvents, LBS_NOINTEGRALHEIGHT | WS_VSCROLL, WS_EX_CLIENTEDGE, 10, 180, 460, 130},
+    {L"Button", L"Br&owse...", kBrowse, WS_TABSTOP | BS_PUSHBUTTON, 0, 55, 325, 75, 25},
     {L"Button", L"Later", kLater, WS_TABSTOP | WS_DISABLED | BS_PUSHBUTTON, 0, 140, 325, 75, 25},
     {L"Button", L"&Block", kBlock, WS_TABSTOP | BS_PUSHBUTTON, 0, 225, 325, 75, 25},
     {L"Button", L"Cancel", IDCANCEL, WS_TABSTOP | BS_PUSHBUTTON, 0, 310, 325, 75, 25},
@@ -150,6 +154,20 @@ LRESULT OnNotify(Fixture& f, const NMHDR& hdr) {
   return 0;
 }
 
+void Browse(HWND owner) {
+  PIDLIST_ABSOLUTE root = ILCreateFromPathW(L"C:\\");
+  BROWSEINFOW bi{};
+  bi.hwndOwner = owner;
+  bi.pidlRoot = root;
+  bi.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+  PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&bi);
+  wchar_t path[MAX_PATH] = L"nothing";
+  if (chosen) SHGetPathFromIDListW(chosen, path);
+  Log(owner, std::wstring(L"BROWSED ") + path);
+  CoTaskMemFree(chosen);
+  CoTaskMemFree(root);
+}
+
 void OnCommand(Fixture& f, int id, int code, HWND control) {
   const HWND w = f.window;
   if (id == kEdit && code == EN_CHANGE) {
@@ -168,6 +186,8 @@ void OnCommand(Fixture& f, int id, int code, HWND control) {
     SetTimer(w, kDoneTimer, 300, nullptr);
   } else if (id == IDCANCEL) {
     Log(w, L"IDCANCEL");
+  } else if (id == kBrowse && code == BN_CLICKED) {
+    Browse(w);
   } else if (id == kBlock && code == BN_CLICKED) {
     Log(w, L"BLOCK");
     Sleep(400);
@@ -212,6 +232,7 @@ LRESULT CALLBACK WindowProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE inst, HINSTANCE, PWSTR, int) {
+  OleInitialize(nullptr);  // the folder browser's new style needs OLE
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&icc);
   WNDCLASSEXW wc{};
@@ -234,5 +255,6 @@ int WINAPI wWinMain(HINSTANCE inst, HINSTANCE, PWSTR, int) {
     TranslateMessage(&m);
     DispatchMessageW(&m);
   }
+  OleUninitialize();
   return 0;
 }

@@ -38,7 +38,7 @@ def start_fixture(programs, monkeypatch):
     started = []
 
     def start():
-        winelib.ensure_display()
+        assert winelib.no_window(**SEL), "a fixture window of an earlier run is still open"
         started.append(subprocess.Popen([winelib.wine(), str(exe)], env=winelib.env(),
                                         stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                         stderr=subprocess.DEVNULL))
@@ -134,6 +134,20 @@ def test_keys_go_through_the_programs_message_loop(start_fixture, via):
     if via == "input":  # only real input sets the key state that Shift+Tab needs
         winelib.key("Shift+Tab", via=via, id=101, **SEL)
         assert winelib.wait(id=1, focused=True, timeout_ms=2000, **SEL)
+
+
+def test_folder_browser_is_driven_through_its_tree(start_fixture, programs):
+    start_fixture()
+    winelib.click(ctl="Browse...", **SEL)
+    browser = {"cls": "#32770", "exe": programs[0].name}
+    tree = winelib.find_control(winelib.window(**browser), cls="SysTreeView32")
+    assert [i["depth"] for i in tree["items"]][:2] == [0, 1]  # the drive, open, and its folders
+    # Each level opens as the user opens it, so the browser fills it on the way.
+    winelib.select(tree["items"][0]["text"] + "|windows|system32", ctl_class="SysTreeView32",
+                   **browser)
+    winelib.click(ctl="OK", **browser)
+    assert winelib.no_window(**browser)
+    assert events()[-1] == "BROWSED C:\\windows\\system32"
 
 
 def test_screenshot_is_the_window_as_drawn(start_fixture, tmp_path):

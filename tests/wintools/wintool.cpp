@@ -28,7 +28,10 @@
 //                                              chooses an item: combo box (then CBN_SELCHANGE
 //                                              to its parent, as a user's choice), list box
 //                                              (LBN_SELCHANGE when it has LBS_NOTIFY), list
-//                                              view (item selected and focused), tab control
+//                                              view (item selected and focused), tab control,
+//                                              tree view (--item "A|B|C": the item at that
+//                                              path from a top-level item, every level opened
+//                                              with the Right key as a user does)
 //   wintool tick    SELECTORS CONTROL [--item TEXT | --index N] [--off]
 //                                              ticks (or unticks) a check box or radio button
 //                                              by clicking it, or a list view item's check box
@@ -78,8 +81,9 @@
 // other), default, checked (0, 1, 2 for check boxes and radio buttons); edits: password,
 // readonly, multiline; combo boxes: items, selected (index, -1 none), dropped; list boxes:
 // items, selected (list of indices); list views: checkboxes, items [{text, checked,
-// selected}]; progress bars: pos, min, max; tab controls: items, selected. Positions and
-// sizes are physical pixels (the tool is per-monitor DPI aware). List view and tab item
+// selected}]; progress bars: pos, min, max; tab controls: items, selected; tree views:
+// items of every open level [{text, depth, selected, expanded}]. Positions and
+// sizes are physical pixels (the tool is per-monitor DPI aware). List view, tab and tree item
 // texts need the tool of the program's bitness (wintool.exe for 32-bit programs,
 // wintool64.exe for 64-bit ones); with the other they are null.
 //
