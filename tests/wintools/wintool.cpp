@@ -55,7 +55,11 @@
 //   wintool shot    SELECTORS --out FILE.bmp [--client]
 //                                              raises the window, lets it repaint and saves
 //                                              what the screen shows of it (the whole window,
-//                                              or its client area) as a 24-bit BMP
+//                                              or its client area) as a 24-bit BMP: the
+//                                              pixels the X server shows, themes and all.
+//                                              Without a window manager no frame is drawn
+//                                              unless Wine draws it itself (X11 Driver
+//                                              "Decorated" = "N" when the program starts)
 //   wintool ping    SELECTORS [--for MS] [--every MS] [--gettext]
 //                                              sends WM_NULL (or WM_GETTEXT) every MS (5)
 //                                              for --for MS (0: until the window is gone) and
@@ -75,17 +79,17 @@
 // a value that does not follow a per-monitor aware window; 0 when it cannot be asked),
 // system_dpi (the tool's), dpi_awareness (0 unaware, 1 system, 2 per monitor), style,
 // exstyle, owner, rect {x,y,w,h} (screen), client {x,y,w,h} (screen origin, size), focus
-// (hwnd) and controls: each with hwnd, parent, id,
-// class, text, x, y (in the top-level window's client area), w, h, visible, enabled,
-// focused, style, exstyle; buttons: kind (push, default_push, checkbox, radio, groupbox,
-// other), default, checked (0, 1, 2 for check boxes and radio buttons); edits: password,
-// readonly, multiline; combo boxes: items, selected (index, -1 none), dropped; list boxes:
-// items, selected (list of indices); list views: checkboxes, items [{text, checked,
-// selected}]; progress bars: pos, min, max; tab controls: items, selected; tree views:
-// items of every open level [{text, depth, selected, expanded}]. Positions and
-// sizes are physical pixels (the tool is per-monitor DPI aware). List view, tab and tree item
-// texts need the tool of the program's bitness (wintool.exe for 32-bit programs,
-// wintool64.exe for 64-bit ones); with the other they are null.
+// (hwnd) and controls: each with hwnd, parent, id, class, text, x, y (in the top-level
+// window's client area), w, h, visible, enabled, focused, style, exstyle; buttons: kind
+// (push, default_push, checkbox, radio, groupbox, other), default, checked (0, 1, 2 for
+// check boxes and radio buttons); edits: password, readonly, multiline; combo boxes:
+// items, selected (index, -1 none), dropped; list boxes: items, selected (list of
+// indices); list views: checkboxes, items [{text, checked, selected}]; progress bars: pos,
+// min, max; tab controls: items, selected; tree views: items of every open level [{text,
+// depth, selected, expanded}]. Positions and sizes are physical pixels (the tool is
+// per-monitor DPI aware). List view, tab and tree item texts need the tool of the
+// program's bitness (wintool.exe for 32-bit programs, wintool64.exe for 64-bit ones); with
+// the other they are null.
 //
 // Exit status: 0 done; 1 no window, control or condition before the time-out; 2 bad usage;
 // 3 the control cannot take the action (hidden, disabled, read-only, no such item, wrong
@@ -151,7 +155,9 @@ int Fail(int code, const std::wstring& why) {
 int Report(Outcome o) {
   switch (o) {
     case Outcome::Done: return 0;
-    case Outcome::NotUsable: return Fail(3, L"the control cannot take this action (hidden, disabled, read-only or of another kind)");
+    case Outcome::NotUsable:
+      return Fail(3, L"the control cannot take this action (hidden, disabled, read-only or "
+                     L"of another kind)");
     case Outcome::NoItem: return Fail(3, L"no such item");
     case Outcome::Refused: return Fail(4, L"the program did not keep the change");
   }
@@ -163,7 +169,9 @@ HWND HandleArg(const std::wstring& s) {
 }
 
 struct Condition {
-  enum Kind { None, TextIs, TextHas, TextRe, Enabled, Disabled, Visible, Hidden, Checked, Unchecked, Focused };
+  enum Kind {
+    None, TextIs, TextHas, TextRe, Enabled, Disabled, Visible, Hidden, Checked, Unchecked, Focused
+  };
   Kind kind = None;
   std::wstring text;
 
