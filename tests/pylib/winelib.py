@@ -25,6 +25,38 @@ Functions:
                              wintool selectors given as keywords: text_has, caption,
                              caption_has, cls, pid
   no_window(timeout_ms, **sel)  True when no window matches (waits until gone)
+
+  Windows and controls (selectors as for press, plus exe="setup.exe", window=HWND,
+  all=True for hidden windows; a control by id=N, ctl="text" ("&" ignored),
+  ctl_class="Edit", ctl_hwnd=HWND; a failed action raises WintoolError):
+  windows(timeout_ms=10000, **sel)   every matching top-level window with its controls, as
+                             dicts (see wintool.cpp "dump"); [] when none appeared
+  window(**sel)              the first of them, or None
+  find_control(win, id=None, text=None, cls=None)  a control's dict from window(), or None
+  set_text(text, **ctl_and_sel)      an edit's text replaced as if typed (EN_CHANGE)
+  select(item=None, index=None, **ctl_and_sel)  a combo box (CBN_SELCHANGE), list box or
+                             list view item chosen as a user chooses it
+  tick(on=True, item=None, index=None, **ctl_and_sel)  check box, radio button or a list
+                             view item's check box
+  click(**ctl_and_sel)       BM_CLICK on a button (refused when hidden or disabled)
+  key(name, via="input", **ctl_and_sel)  a key ("Enter", "Escape", "Tab", "Alt+N") as the
+                             program's own message loop meets a typed key
+  wait(timeout_ms=10000, text_is=, text_contains=, text_re=, enabled=, visible=, checked=,
+       focused=, **ctl_and_sel)  True once the window (and control) meets the condition
+  screenshot(png_path, client=False, **sel)  the window as the screen shows it, as PNG
+                             (the whole window; its frame only under window_frames())
+  responsiveness(for_ms=3000, every_ms=5, gettext=False, **sel)  figures of the window's
+                             answer times (max_ms, p99_ms, over_100ms, ...), as a dict;
+                             start_responsiveness(...) runs it in the background and
+                             returns an object whose result() gives the dict
+  dpi(value)                 context manager: the prefix's display DPI (96 = 100 %,
+                             144 = 150 %) for programs started inside it, then put back
+  window_frames()            context manager: Wine draws the frames of windows started
+                             inside it (for screenshots of whole windows)
+  registry_value(key, name, data, kind="REG_DWORD")  context manager: one registry value
+                             set for the block, then put back
+  can_run_32bit()            whether this machine starts 32-bit Windows programs
+  wine()                     the command that starts Windows programs here
   temp_dir()                 the Unix path of the prefix's TEMP folder
   setup_logs()               the setup log files (Setup_*.log) in TEMP, oldest first
   clear_setup_logs()         deletes them
@@ -33,16 +65,21 @@ Functions:
   copy_setup(folder)         copies setup.exe into a folder, returns the new path
 """
 import atexit
+import contextlib
+import json
 import os
 import pathlib
 import re
 import shutil
 import subprocess
+import tempfile
+import threading
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 BUILD = ROOT / "build" / "win32"
 SETUP = BUILD / "setup.exe"
 WINTOOL = BUILD / "tests" / "wintools" / "wintool.exe"
+WINTOOL64 = BUILD / "tests" / "wintools" / "wintool64.exe"
 RUNEXIT = BUILD / "tests" / "wintools" / "runexit.exe"
 PREFIX = pathlib.Path(os.environ.get("ORFEDA_WINEPREFIX", ROOT / "build" / "wine" / "prefix"))
 DOTNET_KEY = r"HKLM\Software\Microsoft\Net Framework Setup\NDP\v4"
@@ -98,7 +135,7 @@ def to_win(path):
 
 
 def _runexit_cmd(args, exe):
-    return ["wine", str(RUNEXIT), to_win(exe)] + [str(a) for a in args]
+    return [wine(), str(RUNEXIT), to_win(exe)] + [str(a) for a in args]
 
 
 def _exit_code(out):
@@ -124,18 +161,46 @@ def finish(proc, timeout=60):
     return _exit_code(out)
 
 
+def _wintool_env():
+    # Wine decodes a program's arguments in the Unix locale's charset: C.UTF-8 is always
+    # there, so texts like "Übernehmen" reach the tool intact even where en_US.UTF-8 is not
+    # generated. The tool writes UTF-8 itself.
+    e = env()
+    e["LC_ALL"] = "C.UTF-8"
+    return e
+
+
+def _run_to_files(cmd, timeout):
+    """Runs a Windows program with its output in files, not pipes: a Wine process that it
+    starts and that outlives it (the desktop process, when no program had it running yet)
+    inherits its output handles, and reading a pipe to its end would wait for that process.
+    Returns (exit code, stdout bytes, stderr bytes)."""
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        cp = subprocess.run(cmd, env=_wintool_env(), stdout=out, stderr=err, timeout=timeout,
+                            stdin=subprocess.DEVNULL)
+        out.seek(0)
+        err.seek(0)
+        return cp.returncode, out.read(), err.read()
+
+
 def wintool(*args, timeout=30):
     """Runs wintool.exe; stdout comes back as text with every CR removed."""
     ensure_display()
-    cp = subprocess.run(["wine", str(WINTOOL)] + [str(a) for a in args], env=env(),
-                        capture_output=True, timeout=timeout, stdin=subprocess.DEVNULL)
-    cp.stdout = cp.stdout.decode("utf-8", "replace").replace("\r", "")
-    cp.stderr = cp.stderr.decode("utf-8", "replace")
-    return cp
+    cmd = [wine(), str(WINTOOL)] + [str(a) for a in args]
+    code, out, err = _run_to_files(cmd, timeout)
+    return subprocess.CompletedProcess(cmd, code, out.decode("utf-8", "replace").replace("\r", ""),
+                                       err.decode("utf-8", "replace"))
 
 
-def _selectors(text_has=None, caption=None, caption_has=None, cls=None, pid=None):
+def _selectors(text_has=None, caption=None, caption_has=None, cls=None, pid=None, exe=None,
+               window=None, all=False):
     sel = []
+    if exe is not None:
+        sel += ["--exe", exe]
+    if window is not None:
+        sel += ["--window", window]
+    if all:
+        sel += ["--all"]
     if text_has is not None:
         sel += ["--text-has", text_has]
     if caption is not None:
@@ -172,7 +237,7 @@ def no_window(timeout_ms=3000, **sel):
 def temp_dir():
     global _temp_dir
     if _temp_dir is None:
-        cp = subprocess.run(["wine", "cmd", "/c", "echo", "%TEMP%"], env=env(),
+        cp = subprocess.run([wine(), "cmd", "/c", "echo", "%TEMP%"], env=env(),
                             capture_output=True, text=True, stdin=subprocess.DEVNULL)
         win = cp.stdout.strip()
         cp = subprocess.run(["winepath", "-u", win], env=env(), capture_output=True, text=True)
@@ -202,7 +267,7 @@ def read_log(path):
 
 def set_dotnet(present):
     verb = ["add", DOTNET_KEY, "/reg:32", "/f"] if present else ["delete", DOTNET_KEY, "/reg:32", "/f"]
-    subprocess.run(["wine", "reg"] + verb, env=env(), capture_output=True,
+    subprocess.run([wine(), "reg"] + verb, env=env(), capture_output=True,
                    stdin=subprocess.DEVNULL)
 
 
@@ -212,3 +277,238 @@ def copy_setup(folder):
     dest = folder / "setup.exe"
     shutil.copy2(SETUP, dest)
     return dest
+
+
+class WintoolError(RuntimeError):
+    """A window action that the tool could not carry out (exit status and reason)."""
+
+    def __init__(self, args, cp):
+        super().__init__(f"wintool {' '.join(map(str, args))}: exit {cp.returncode}: "
+                         f"{cp.stderr.strip()}")
+        self.returncode = cp.returncode
+
+
+_CONTROL_KEYS = ("id", "ctl", "ctl_class", "ctl_hwnd")
+
+
+def _split(kwargs):
+    """Splits keyword arguments into the control's options and the window selectors."""
+    ctl = []
+    sel = dict(kwargs)
+    for k in _CONTROL_KEYS:
+        v = sel.pop(k, None)
+        if v is not None:
+            ctl += ["--" + k.replace("_", "-"), v]
+    return ctl, _selectors(**sel)
+
+
+def _act(command, extra, timeout_ms, kwargs):
+    ctl, sel = _split(kwargs)
+    args = [command, *sel, *ctl, *extra, "--timeout", timeout_ms]
+    cp = wintool(*args, timeout=timeout_ms / 1000 + 30)
+    if cp.returncode != 0:
+        raise WintoolError(args, cp)
+    return cp
+
+
+def windows(timeout_ms=10000, **sel):
+    cp = wintool("dump", *_selectors(**sel), "--timeout", timeout_ms,
+                 timeout=timeout_ms / 1000 + 30)
+    if cp.returncode not in (0, 1):
+        raise WintoolError(["dump"], cp)
+    return json.loads(cp.stdout)["windows"]
+
+
+def window(timeout_ms=10000, **sel):
+    found = windows(timeout_ms, **sel)
+    return found[0] if found else None
+
+
+def _plain(text):
+    return re.sub(r"&(.)", r"\1", text)
+
+
+def find_control(win, id=None, text=None, cls=None):
+    for c in win["controls"]:
+        if id is not None and c["id"] != id:
+            continue
+        if text is not None and _plain(c["text"]) != _plain(text):
+            continue
+        if cls is not None and c["class"].lower() != cls.lower():
+            continue
+        return c
+    return None
+
+
+def set_text(text, timeout_ms=10000, **kw):
+    _act("settext", ["--text", text], timeout_ms, kw)
+
+
+def select(item=None, index=None, timeout_ms=10000, **kw):
+    extra = ["--item", item] if item is not None else ["--index", index]
+    _act("select", extra, timeout_ms, kw)
+
+
+def tick(on=True, item=None, index=None, timeout_ms=10000, **kw):
+    extra = [] if on else ["--off"]
+    if item is not None:
+        extra += ["--item", item]
+    elif index is not None:
+        extra += ["--index", index]
+    _act("tick", extra, timeout_ms, kw)
+
+
+def click(timeout_ms=10000, **kw):
+    _act("click", [], timeout_ms, kw)
+
+
+def key(name, via="input", timeout_ms=10000, **kw):
+    _act("key", ["--key", name, "--via", via], timeout_ms, kw)
+
+
+def wait(timeout_ms=10000, text_is=None, text_contains=None, text_re=None, enabled=None,
+         visible=None, checked=None, focused=False, **kw):
+    cond = []
+    if text_is is not None:
+        cond = ["--text-is", text_is]
+    elif text_contains is not None:
+        cond = ["--text-contains", text_contains]
+    elif text_re is not None:
+        cond = ["--text-re", text_re]
+    elif enabled is not None:
+        cond = ["--enabled" if enabled else "--disabled"]
+    elif visible is not None:
+        cond = ["--visible" if visible else "--hidden"]
+    elif checked is not None:
+        cond = ["--checked" if checked else "--unchecked"]
+    elif focused:
+        cond = ["--focused"]
+    try:
+        _act("wait", cond, timeout_ms, kw)
+    except WintoolError as e:
+        if e.returncode == 1:
+            return False
+        raise
+    return True
+
+
+def screenshot(png_path, client=False, timeout_ms=10000, **sel):
+    """Saves the window as the screen shows it (themed controls as drawn) as a PNG file."""
+    png = pathlib.Path(png_path)
+    png.parent.mkdir(parents=True, exist_ok=True)
+    bmp = png.with_suffix(".bmp")
+    _act("shot", ["--out", to_win(bmp)] + (["--client"] if client else []), timeout_ms, sel)
+    subprocess.run(["convert", str(bmp), str(png)], check=True)
+    bmp.unlink()
+    return png
+
+
+def _ping_args(for_ms, every_ms, gettext, sel):
+    args = ["ping", *_selectors(**sel), "--for", for_ms, "--every", every_ms]
+    return args + (["--gettext"] if gettext else [])
+
+
+def responsiveness(for_ms=3000, every_ms=5, gettext=False, **sel):
+    """Answer times of the window over for_ms (0: until it is gone), sampled every every_ms."""
+    args = _ping_args(for_ms, every_ms, gettext, sel)
+    cp = wintool(*args, timeout=(for_ms or 3_600_000) / 1000 + 60)
+    if cp.returncode != 0:
+        raise WintoolError(args, cp)
+    return json.loads(cp.stdout)
+
+
+class _Measurement:
+    """A responsiveness measurement running in a thread of its own while the test acts."""
+
+    def __init__(self, args, timeout):
+        ensure_display()
+        self._args = args
+        self._result = None
+        self._thread = threading.Thread(target=self._run, args=(timeout,), daemon=True)
+        self._thread.start()
+
+    def _run(self, timeout):
+        self._result = wintool(*self._args, timeout=timeout)
+
+    def result(self):
+        self._thread.join()
+        cp = self._result
+        if cp is None or cp.returncode != 0:
+            raise RuntimeError(f"wintool {self._args}: {cp.stderr if cp else 'did not end'}")
+        return json.loads(cp.stdout)
+
+
+def start_responsiveness(for_ms=3000, every_ms=5, gettext=False, **sel):
+    return _Measurement(_ping_args(for_ms, every_ms, gettext, sel),
+                        (for_ms or 3_600_000) / 1000 + 60)
+
+
+def _reg_get(key, name):
+    """(type, data) of a registry value, or None when it is missing."""
+    cp = subprocess.run([wine(), "reg", "query", key, "/v", name], env=env(), capture_output=True,
+                        text=True, stdin=subprocess.DEVNULL)
+    m = re.search(r"^\s+" + re.escape(name) + r"\s+(REG_\w+)\s+(.*?)\s*$", cp.stdout, re.M)
+    return (m.group(1), m.group(2)) if m else None
+
+
+def _reg_set(key, name, value):
+    if value is None:
+        verb = ["delete", key, "/v", name, "/f"]
+    else:
+        kind, data = value
+        if kind == "REG_DWORD":
+            data = int(str(data), 0)
+        verb = ["add", key, "/v", name, "/t", kind, "/d", str(data), "/f"]
+    subprocess.run([wine(), "reg"] + verb, env=env(), capture_output=True, stdin=subprocess.DEVNULL)
+
+
+@contextlib.contextmanager
+def registry_value(key, name, data, kind="REG_DWORD"):
+    """Sets a value of the prefix's registry for the block, then puts back what was there."""
+    old = _reg_get(key, name)
+    _reg_set(key, name, (kind, data))
+    try:
+        yield
+    finally:
+        _reg_set(key, name, old)
+
+
+def dpi(value):
+    """Programs started inside the block run at this display DPI (144 = 150 %). Wine reads
+    the user's desktop value first and the machine's font value only when it is missing."""
+    return registry_value(r"HKCU\Control Panel\Desktop", "LogPixels", value)
+
+
+def window_frames():
+    """Programs started inside the block get their window frames drawn by Wine itself, so a
+    screenshot of the whole window shows caption and border (a virtual display without a
+    window manager draws none)."""
+    return registry_value(r"HKCU\Software\Wine\X11 Driver", "Decorated", "N", "REG_SZ")
+
+
+# Debian's 64-bit loader. Debian's "wine" command starts the 32-bit loader first, also for
+# 64-bit programs.
+WINE64_LOADER = "/usr/lib/wine/wine64"
+_can_run_32bit = None
+_wine = None
+
+
+def wine():
+    """The command that starts Windows programs: "wine", or where the kernel runs no 32-bit
+    programs (some sandboxes), the 64-bit loader, so that 64-bit programs still run."""
+    global _wine
+    if _wine is None:
+        _wine = "wine"
+        if not can_run_32bit() and os.path.exists(WINE64_LOADER):
+            _wine = WINE64_LOADER
+    return _wine
+
+
+def can_run_32bit():
+    """Whether 32-bit Windows programs start here (they need the kernel's 32-bit support)."""
+    global _can_run_32bit
+    if _can_run_32bit is None:
+        cp = subprocess.run(["wine", str(RUNEXIT)], env=env(), capture_output=True,
+                            stdin=subprocess.DEVNULL)
+        _can_run_32bit = cp.returncode == 2
+    return _can_run_32bit
