@@ -2,6 +2,7 @@
 
 #include "state/state.h"
 #include "base/errors.h"
+#include "base/file_system.h"
 #include "base/handles.h"
 #include "base/win_error.h"
 #include "base/win_text.h"

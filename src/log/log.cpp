@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "state/state.h"
+#include "base/file_system.h"
 #include "base/text.h"
 #include "log/log_form.h"
 #include "log/log_platform.h"
@@ -74,9 +75,9 @@ void TLog::rotateStep() {
 void TLog::writeToFile(const std::string& lineText) {
   std::lock_guard<std::recursive_mutex> g(lock_);
   if (logfile.empty()) return;
-  if (!logsys::FileExists(logfile)) {
+  if (!FileExists(logfile)) {
     const std::string dir = text::ExtractFileDir(logfile);
-    if (!dir.empty() && !logsys::DirectoryExists(dir) && !logsys::ForceDirectories(dir)) {
+    if (!dir.empty() && !DirectoryExists(dir) && !ForceDirectories(dir)) {
       logsys::ReportDirectoryError("Error creating logfile directory for: " + logfile +
                                    "\r\nTerminating.");
     }

@@ -1,6 +1,7 @@
 #include "net/lumora_client.h"
 
 #include "base/errors.h"
+#include "base/file_system.h"
 #include "log/log.h"
 #include "net/file_ops.h"
 #include "net/json_reader.h"
@@ -61,7 +62,7 @@ bool TLumoraAPIClient::DownloadTo(const char* logText, const std::string& url, c
     netfiles::RemoveFile(partial, error);
     return false;
   }
-  return netfiles::FileExists(path);
+  return FileExists(path);
 }
 
 // ---- Session -------------------------------------------------------------------------
@@ -334,9 +335,9 @@ bool TLumoraAPIClient::getfaxpreviewPNG(const std::string& FaxUUID, const std::s
     if (!netfiles::IsPlainFileName(FaxUUID + ".png")) return false;
     const std::string file = Path + "\\preview\\" + FaxUUID + ".png";
     std::string status;
-    if (ReadStripped(r, "/json/fax/status", status) && status == "ok" && !netfiles::FileExists(file))
+    if (ReadStripped(r, "/json/fax/status", status) && status == "ok" && !FileExists(file))
       DownloadTo(logText, FaxUrl(FaxUUID, "/1/" + UrlEncode(FaxUUID) + ".png"), file);
-    return netfiles::FileExists(file);
+    return FileExists(file);
   });
 }
 

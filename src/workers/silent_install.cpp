@@ -10,6 +10,7 @@
 #include "state/state.h"
 #include "build_config.h"
 #include "base/errors.h"
+#include "base/file_system.h"
 #include "base/lifecycle.h"
 #include "base/text.h"
 #include "install/archive_jobs.h"

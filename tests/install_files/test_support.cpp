@@ -5,6 +5,7 @@
 #include <atomic>
 
 #include "state/state.h"
+#include "base/file_system.h"
 #include "base/win_text.h"
 #include "install/files.h"
 #include "log/log.h"
@@ -74,10 +75,6 @@ std::string ReadFileBytes(const std::string& path) {
   while (ReadFile(h, buffer, sizeof(buffer), &got, nullptr) && got) data.append(buffer, got);
   CloseHandle(h);
   return data;
-}
-
-bool PathExists(const std::string& path) {
-  return GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 std::string TestBinaryDir() {

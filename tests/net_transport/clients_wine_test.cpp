@@ -11,6 +11,7 @@
 #include <string>
 
 #include "state/state.h"
+#include "base/file_system.h"
 #include "base/win_text.h"
 #include "install/files.h"
 #include "net/lumora_client.h"
@@ -33,10 +34,6 @@ std::string TempFolder(const std::string& name) {
   std::string path = Narrow(dir) + "orfeda_clients_" + std::to_string(GetCurrentProcessId()) + "_" + name;
   CreateDirectoryW(Widen(path).c_str(), nullptr);
   return path;
-}
-
-bool Exists(const std::string& path) {
-  return GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 class ClientsWine : public ::testing::Test {
@@ -95,7 +92,7 @@ TEST_F(ClientsWine, UpdateServerRefusalsLeaveNoFile) {
   { std::ofstream(Widen(folder + "\\missing.zip").c_str()) << "stale"; }
   EXPECT_FALSE(good.update_downloadFile("missing.zip", folder));
   EXPECT_EQ(good.lastErrorMsg(), "File not found");
-  EXPECT_FALSE(Exists(folder + "\\missing.zip"));
+  EXPECT_FALSE(PathExists(folder + "\\missing.zip"));
 }
 
 TEST_F(ClientsWine, UserAuthenticationAtTheUpdateServer) {
