@@ -9,19 +9,6 @@
 
 namespace {
 
-bool ReadText(TJSONReader& r, const std::string& path, std::string& out) {
-  if (!r.HasXPath(path)) return false;
-  r.XPath(path);
-  out = r.XText();
-  return true;
-}
-
-bool ReadStripped(TJSONReader& r, const std::string& path, std::string& out) {
-  if (!ReadText(r, path, out)) return false;
-  out = stripQuotes(out);
-  return true;
-}
-
 // Platform answers pass when "status" is the string ok. Raises EJSONError when the
 // answer is no JSON document.
 bool IsStatusOk(const std::string& answer) {
