@@ -5,7 +5,7 @@
 #include "base/lifecycle.h"
 #include "app/message_loop.h"
 #include "ui/message_box.h"
-#include "app/command_line.h"
+#include "app/command_line_win.h"
 #include "app/setup_form.h"
 #include "app/startup.h"
 #include "install/zip_dlls.h"

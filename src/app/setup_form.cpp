@@ -3,7 +3,7 @@
 #include "base/lifecycle.h"
 #include "app/message_loop.h"
 #include "ui/message_box.h"
-#include "app/command_line.h"
+#include "app/command_line_win.h"
 #include "app/startup.h"
 #include "state/state.h"
 #include "base/errors.h"

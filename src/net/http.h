@@ -66,3 +66,6 @@ class THTTP : public IHttpTransport {
   struct Impl;
   std::shared_ptr<Impl> impl_;  // shared with a running request
 };
+
+// The program's HTTPS transport, for the API clients.
+inline std::unique_ptr<IHttpTransport> MakeHttpsTransport() { return std::make_unique<THTTP>(); }

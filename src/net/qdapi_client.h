@@ -21,13 +21,11 @@ extern const char* const kQDAPIAppName;
 
 class TQDAPIClient : public TAPIClientBase {
  public:
-  // With the given transport (its time-out is set to 15 seconds).
+  // With the given transport (its time-out is set to 15 seconds); the program passes
+  // MakeHttpsTransport() of net/http.h.
   TQDAPIClient(std::unique_ptr<IHttpTransport> http, const std::string& aServer,
                const std::string& aUsername, const std::string& aPassword);
   TQDAPIClient(std::unique_ptr<IHttpTransport> http, const std::string& aServer, const std::string& aKey);
-  // With the program's HTTPS transport (Windows only).
-  TQDAPIClient(const std::string& aServer, const std::string& aUsername, const std::string& aPassword);
-  TQDAPIClient(const std::string& aServer, const std::string& aKey);
   virtual ~TQDAPIClient();
 
   bool auth_User();

@@ -277,7 +277,7 @@ void RegisterInstallation() {
 
 silent::Outcome RunSequence(StatusSink& sink) {
   WriteLog("silent install started...");
-  auto client = std::make_unique<TQDAPIClient>(std::make_unique<THTTP>(),
+  auto client = std::make_unique<TQDAPIClient>(MakeHttpsTransport(),
                                                build_config::kUpdateServerUrl, "", "");
   client->setKey(kQDAPIKey);
   client->setBranch(Branch);

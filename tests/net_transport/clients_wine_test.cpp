@@ -14,6 +14,7 @@
 #include "base/file_system.h"
 #include "base/win_text.h"
 #include "install/files.h"
+#include "net/http.h"
 #include "net/lumora_client.h"
 #include "net/qdapi_client.h"
 
@@ -44,7 +45,7 @@ class ClientsWine : public ::testing::Test {
 };
 
 TEST_F(ClientsWine, UpdateServerReleaseSequenceWithMD5Check) {
-  TQDAPIClient client(Server(), "", "");
+  TQDAPIClient client(MakeHttpsTransport(), Server(), "", "");
   client.setKey(kQDAPIKey);
   client.setAppname(kQDAPIAppName);
   client.setBranch("stable");
@@ -78,12 +79,12 @@ TEST_F(ClientsWine, UpdateServerReleaseSequenceWithMD5Check) {
 }
 
 TEST_F(ClientsWine, UpdateServerRefusalsLeaveNoFile) {
-  TQDAPIClient client(Server(), "wrong key");
+  TQDAPIClient client(MakeHttpsTransport(), Server(), "wrong key");
   client.setAppname(kQDAPIAppName);
   EXPECT_FALSE(client.auth_Key());
   EXPECT_EQ(client.lastErrorMsg(), "Invalid API key");
 
-  TQDAPIClient good(Server(), kQDAPIKey);
+  TQDAPIClient good(MakeHttpsTransport(), Server(), kQDAPIKey);
   good.setAppname(kQDAPIAppName);
   ASSERT_TRUE(good.auth_Key());
   good.setVersion("1.0.0.10");
@@ -96,9 +97,9 @@ TEST_F(ClientsWine, UpdateServerRefusalsLeaveNoFile) {
 }
 
 TEST_F(ClientsWine, UserAuthenticationAtTheUpdateServer) {
-  TQDAPIClient client(Server(), "alice", "secret");
+  TQDAPIClient client(MakeHttpsTransport(), Server(), "alice", "secret");
   EXPECT_TRUE(client.auth_User()) << client.lastErrorMsg();
-  TQDAPIClient wrong(Server(), "alice", "nope");
+  TQDAPIClient wrong(MakeHttpsTransport(), Server(), "alice", "nope");
   EXPECT_FALSE(wrong.auth_User());
   EXPECT_EQ(wrong.lastErrorMsg(), "Invalid username or password");
 }
@@ -115,7 +116,7 @@ TEST_F(ClientsWine, NewerVersionAgainstTheInstalledExecutable) {
   } cases[] = {{"stable", false, ""}, {"beta", true, "1.2.0.0"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.branch);
-    TQDAPIClient client(Server(), kQDAPIKey);
+    TQDAPIClient client(MakeHttpsTransport(), Server(), kQDAPIKey);
     client.setAppname(kQDAPIAppName);
     client.setBranch(c.branch);
     std::string latest = "x";
@@ -138,7 +139,7 @@ TEST_F(ClientsWine, PartnerLoginWithUserNameOrEmailAndPartnerTag) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.user);
-    TLumoraAPIClient client(Server(), c.user, c.password);
+    TLumoraAPIClient client(MakeHttpsTransport(), Server(), c.user, c.password);
     EXPECT_EQ(client.login(), c.ok) << client.lastErrorMsg();
     EXPECT_EQ(client.Getsessionserver(), Server());
     if (!c.ok) {
@@ -155,7 +156,7 @@ TEST_F(ClientsWine, PartnerLoginWithUserNameOrEmailAndPartnerTag) {
 }
 
 TEST_F(ClientsWine, FaxOperationsOnASession) {
-  TLumoraAPIClient client(Server(), "alice", "secret");
+  TLumoraAPIClient client(MakeHttpsTransport(), Server(), "alice", "secret");
   ASSERT_TRUE(client.login());
 
   TFaxIdentifierArray phones = client.getfaxidentifiers();
