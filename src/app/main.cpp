@@ -6,7 +6,7 @@
 #include "app/message_loop.h"
 #include "ui/message_box.h"
 #include "app/command_line_win.h"
-#include "app/setup_form.h"
+#include "app/main_window.h"
 #include "app/startup.h"
 #include "install/zip_dlls.h"
 #include "state/state.h"

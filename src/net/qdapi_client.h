@@ -8,14 +8,21 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
-#include "state/records.h"
 #include "net/api_client_base.h"
 #include "net/transport.h"
 
-// The update server's built-in API key and the application's name there.
 class TJSONReader;
 
+// One file of a version on the update server, with its MD5 sum.
+struct TFileList {
+  std::string name;
+  std::string checksum;
+};
+using TFileListArray = std::vector<TFileList>;
+
+// The update server's built-in API key and the application's name there.
 extern const char* const kQDAPIKey;
 extern const char* const kQDAPIAppName;
 

@@ -24,7 +24,8 @@
 #include "net/http.h"
 #include "net/qdapi_client.h"
 #include "workers/printer_packages.h"
-#include "workers/silent_params.h"
+#include "workers/download_names.h"
+#include "workers/silent_outcome.h"
 #include "workers/status_sink.h"
 
 namespace {

@@ -1,9 +1,10 @@
+#include "workers/silent_parameters.h"
+
 #include "state/state.h"
 #include "base/file_system.h"
 #include "base/text.h"
 #include "lang/language.h"
 #include "log/log.h"
-#include "workers/silent_install.h"
 
 bool CheckSilentParameters() { return CheckSilentParameters(CanCreateFolder); }
 
