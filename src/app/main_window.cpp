@@ -46,7 +46,7 @@ void TQDSetupForm::FormCreate() {
     SetWindowTextW(hwnd_, Widen(ApplicationTitle() + " " + GetAppVersion()).c_str());
     ReadEnvironmentPaths();
     LogFilePath = TempDir + "\\" + ApplicationTitle() + "_" + TimeStampText() + ".log";
-    SetupLog = TLog::CreateClean(nullptr, LogFilePath);
+    SetupLog = TLog::CreateClean(LogFilePath);
     HandleInstanceOptions();
     // With DebugMode the debug window opens here once it exists.
     WriteLog(kBannerRule);

@@ -19,14 +19,14 @@ TLocalTime TLog::Now() {
   return c ? c() : logsys::SystemNow();
 }
 
-TLog::TLog(void*, const std::string& file) : logfile(file) {}
+TLog::TLog(const std::string& file) : logfile(file) {}
 
 TLog::~TLog() {
   if (logwin) FreeLogForm(logwin);
 }
 
-TLog* TLog::CreateClean(void* sender, const std::string& file) {
-  auto* l = new TLog(sender, file);
+TLog* TLog::CreateClean(const std::string& file) {
+  auto* l = new TLog(file);
   try {
     l->cleanFile(file);
   } catch (...) {
@@ -36,8 +36,8 @@ TLog* TLog::CreateClean(void* sender, const std::string& file) {
   return l;
 }
 
-TLog* TLog::CreateLongTime(void* sender, const std::string& file, bool rot, int k) {
-  auto* l = new TLog(sender, file);
+TLog* TLog::CreateLongTime(const std::string& file, bool rot, int k) {
+  auto* l = new TLog(file);
   l->keep = k;
   l->rotate = rot;
   if (rot) l->logfile = DatedLogFile(file, Now());

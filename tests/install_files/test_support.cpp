@@ -26,7 +26,7 @@ ScratchFolder::~ScratchFolder() { DeleteTree(path_); }
 
 LogCapture::LogCapture() : file_(folder_ / "setup.log") {
   delete SetupLog;
-  SetupLog = TLog::CreateClean(nullptr, file_);
+  SetupLog = TLog::CreateClean(file_);
 }
 
 LogCapture::~LogCapture() {

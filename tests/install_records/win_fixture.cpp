@@ -26,7 +26,7 @@ LogCapture::LogCapture() {
   static std::atomic<int> counter{0};
   path_ = TempFolder() + "\\records_log_" + RunTag() + "_" + std::to_string(++counter) + ".log";
   DeleteFileW(Widen(path_).c_str());
-  log_ = new TLog(nullptr, path_);
+  log_ = new TLog(path_);
   previous_ = SetupLog;
   SetupLog = log_;
 }
