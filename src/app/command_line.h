@@ -31,8 +31,3 @@ std::string HelpText(const std::string& argument, const std::string& title);
 void ParseArguments(const std::vector<std::string>& args, TCommandLineUi& ui);
 // Reads the arguments again for "-shutdown" and "-appversion".
 void HandleInstanceArguments(const std::vector<std::string>& args, TCommandLineUi& ui);
-
-// The same for the process's own command line, with message boxes and the password dialog
-// (Windows build).
-void ParseCommandLine();
-void HandleInstanceOptions();

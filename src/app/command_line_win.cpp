@@ -1,13 +1,14 @@
 // The command line of the running process, with message boxes and the password dialog.
+#include "app/command_line_win.h"
+
 #include <windows.h>
 #include <shellapi.h>
 
-#include "base/lifecycle.h"
-#include "app/message_loop.h"
-#include "ui/message_box.h"
 #include "app/command_line.h"
 #include "app/startup.h"
+#include "base/lifecycle.h"
 #include "base/win_text.h"
+#include "ui/message_box.h"
 #include "ui/password_form.h"
 
 namespace {

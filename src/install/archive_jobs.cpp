@@ -1,6 +1,7 @@
 #include "install/archive_jobs.h"
 
 #include "base/errors.h"
+#include "base/file_system.h"
 #include "base/text.h"
 #include "install/files.h"
 #include "log/log.h"
@@ -36,7 +37,7 @@ bool UnzipArchive(const std::string& archive, const std::string& destination) {
         return false;
       }
       DeleteTree(destination);
-      if (DirectoryExists(destination) || FileExists(destination)) {
+      if (PathExists(destination)) {
         WriteLog("Cannot empty the folder " + destination);
         return false;
       }

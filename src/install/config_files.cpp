@@ -5,16 +5,12 @@
 
 #include "state/state.h"
 #include "base/errors.h"
+#include "base/file_system.h"
 #include "base/handles.h"
 #include "base/win_error.h"
 #include "base/win_text.h"
 
 namespace {
-
-bool FileExists(const std::wstring& path) {
-  DWORD attr = GetFileAttributesW(path.c_str());
-  return attr != INVALID_FILE_ATTRIBUTES && !(attr & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 void WriteProfileValue(const std::wstring& file, const wchar_t* section, const wchar_t* key,
                        const std::string& value) {
@@ -25,9 +21,10 @@ void WriteProfileValue(const std::wstring& file, const wchar_t* section, const w
 }  // namespace
 
 bool CreateProductIni() {
-  const std::wstring file = Widen(InstallRec.InstPath + "\\Orfeda.ini");
+  const std::string path = InstallRec.InstPath + "\\Orfeda.ini";
   // The branding of an earlier installation stays in force.
-  if (FileExists(file)) return true;
+  if (FileExists(path)) return true;
+  const std::wstring file = Widen(path);
   WriteProfileValue(file, L"details", L"provider", InstallRec.Provider);
   WriteProfileValue(file, L"details", L"producer", InstallRec.Producer);
   WriteProfileValue(file, L"details", L"language", InstallRec.Language);
@@ -36,8 +33,9 @@ bool CreateProductIni() {
 }
 
 bool WriteUpdaterCfg() {
-  const std::wstring file = Widen(InstallRec.InstPath + "\\updater.cfg");
-  if (FileExists(file)) {
+  const std::string path = InstallRec.InstPath + "\\updater.cfg";
+  const std::wstring file = Widen(path);
+  if (FileExists(path)) {
     // A read-only copy left behind is still ours to replace.
     DWORD attr = GetFileAttributesW(file.c_str());
     if (attr & FILE_ATTRIBUTE_READONLY)

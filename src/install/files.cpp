@@ -8,6 +8,7 @@
 #include <cwctype>
 
 #include "base/errors.h"
+#include "base/file_system.h"
 #include "base/handles.h"
 #include "base/lifecycle.h"
 #include "base/lifecycle_win.h"
@@ -166,8 +167,7 @@ std::string GetFileVersionText(const std::string& path) {
 
 std::string UniqueFileName(const std::string& path) {
   // Any entry counts as taken: a folder of that name would make the copy fail as well.
-  auto taken = [](const std::string& p) { return Attributes(Widen(p)) != INVALID_FILE_ATTRIBUTES; };
-  if (!taken(path)) return path;
+  if (!PathExists(path)) return path;
   std::string name = text::ExtractFileName(path);
   std::string folder = path.substr(0, path.size() - name.size());
   std::string ext = text::ExtractFileExt(path);
@@ -179,7 +179,7 @@ std::string UniqueFileName(const std::string& path) {
   }
   for (unsigned long n = 1;; ++n) {
     std::string candidate = folder + base + "_" + std::to_string(n) + ext;
-    if (!taken(candidate)) return candidate;
+    if (!PathExists(candidate)) return candidate;
   }
 }
 
@@ -345,10 +345,9 @@ void ClearFolderExcept(const std::string& folder, const std::vector<std::string>
 void CopyFolderTree(const std::string& source, const std::string& destination) {
   std::wstring from = FullPath(source);
   std::wstring to = FullPath(destination);
-  DWORD attrs = Attributes(from);
-  if (attrs == INVALID_FILE_ATTRIBUTES || !(attrs & FILE_ATTRIBUTE_DIRECTORY))
+  if (!DirectoryExists(Narrow(from)))
     throw Exception("Source folder does not exist: '" + source + "'");
-  if (Attributes(RootOf(to)) == INVALID_FILE_ATTRIBUTES)
+  if (!PathExists(Narrow(RootOf(to))))
     throw Exception("Destination drive does not exist: '" + destination + "'");
   if (SameTextNoCase(from, to))
     throw Exception("Source and destination are the same folder: '" + source + "'");
@@ -381,29 +380,6 @@ bool IsAppRunning() {
   for (const auto& n : names)
     if (n == "Orfeda.exe") return true;
   return false;
-}
-
-bool ForceDirectories(const std::string& folder) {
-  std::string path = text::ExcludeTrailingBackslash(folder);
-  if (path.empty()) return false;
-  if (DirectoryExists(path)) return true;
-  std::string parent = text::ExtractFileDir(path);
-  if (!parent.empty() && parent != path && !DirectoryExists(parent)) ForceDirectories(parent);
-  CreateDirectoryW(Widen(path).c_str(), nullptr);
-  return DirectoryExists(path);
-}
-
-bool CanCreateFolder(const std::string& folder) { return ForceDirectories(folder); }
-
-bool FileExists(const std::string& path) {
-  DWORD a = Attributes(Widen(path));
-  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool DirectoryExists(const std::string& path) {
-  if (path.empty()) return false;
-  DWORD a = Attributes(Widen(path));
-  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 int32_t FileSizeOf(const std::string& path) {

@@ -1,5 +1,6 @@
 #pragma once
-// Free-standing routines for files, folders, versions, processes and Windows folders.
+// Free-standing routines for files, folders, versions, processes and Windows folders
+// (the plain file and folder checks and ForceDirectories are in base/file_system.h).
 // Paths and texts are UTF-8; paths use "\" and carry no trailing separator.
 // Routines that raise use the error types of base/errors.h (EOSError for Windows failures).
 #include <windows.h>
@@ -69,17 +70,6 @@ void ListProcessNames(std::vector<std::string>& names);
 
 // True when a process named exactly "Orfeda.exe" (case-sensitive) runs.
 bool IsAppRunning();
-
-// Creates the folder with all missing parents; true when it exists afterwards.
-bool CanCreateFolder(const std::string& folder);
-
-// Creates the folder with all missing parents; false when it does not exist afterwards.
-bool ForceDirectories(const std::string& folder);
-
-// True when a file (not a folder) exists at the path.
-bool FileExists(const std::string& path);
-// True when a folder exists at the path.
-bool DirectoryExists(const std::string& path);
 
 // Size of the file in bytes (low 32 bits as a signed number), -1 when not found.
 int32_t FileSizeOf(const std::string& path);

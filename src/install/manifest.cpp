@@ -2,6 +2,7 @@
 
 #include "state/state.h"
 #include "base/errors.h"
+#include "base/file_system.h"
 #include "base/handles.h"
 #include "base/win_error.h"
 #include "base/win_text.h"
@@ -107,16 +108,8 @@ bool ReadComponents(const std::string& path) {
     json.XPath("/json/components");
     entry.component = json.XChildName(i - 1);
     const std::string base = "/json/components/[" + std::to_string(i) + "]/";
-    if (json.HasXPath(base + "Name")) {
-      json.XPath(base + "Name");
-      entry.name = stripQuotes(json.XText());
-    } else {
-      entry.name = entry.component;
-    }
-    if (json.HasXPath(base + "cmd")) {
-      json.XPath(base + "cmd");
-      entry.cmd = stripQuotes(json.XText());
-    }
+    if (!ReadStripped(json, base + "Name", entry.name)) entry.name = entry.component;
+    ReadStripped(json, base + "cmd", entry.cmd);
   }
   ComponentList = std::move(list);
   return true;

@@ -11,22 +11,15 @@
 
 #include "state/state.h"
 #include "base/errors.h"
+#include "base/file_system.h"
 #include "base/handles.h"
 #include "base/text.h"
 #include "base/win_error.h"
 #include "base/win_text.h"
+#include "install/files.h"
 #include "log/log.h"
 
 namespace {
-
-// The path of a known folder, or empty when it cannot be resolved.
-std::string FolderPath(const KNOWNFOLDERID& id) {
-  PWSTR raw = nullptr;
-  HRESULT hr = SHGetKnownFolderPath(id, 0, nullptr, &raw);
-  std::string path = SUCCEEDED(hr) && raw ? Narrow(raw) : std::string();
-  CoTaskMemFree(raw);
-  return path;
-}
 
 // "X:\..." or "\\server\share\...": a link is saved only under a full path, never
 // relative to whatever the current folder happens to be.
@@ -35,17 +28,6 @@ bool IsAbsolutePath(const std::string& p) {
       (p[2] == '\\' || p[2] == '/'))
     return true;
   return p.size() >= 3 && (p[0] == '\\' || p[0] == '/') && (p[1] == '\\' || p[1] == '/');
-}
-
-// Creates the folder and its missing parents.
-void ForceFolders(const std::string& folder) {
-  std::wstring w = Widen(text::ExcludeTrailingBackslash(folder));
-  for (size_t i = 0; i <= w.size(); ++i) {
-    if (i < w.size() && w[i] != L'\\' && w[i] != L'/') continue;
-    std::wstring part = w.substr(0, i);
-    if (part.empty() || part.back() == L':' || part == L"\\" || part == L"\\\\") continue;
-    CreateDirectoryW(part.c_str(), nullptr);
-  }
 }
 
 // OleInitialize for the calling thread; undone only when it succeeded.
@@ -70,11 +52,11 @@ bool CreateStartMenu(const KNOWNFOLDERID& id, const char* opName, const std::str
                      const std::string& target, const std::string& linkName) {
   const std::string name = opName;
   WriteLog("start " + name);
-  const std::string startMenu = FolderPath(id);
+  const std::string startMenu = KnownFolderPath(id);
   std::string linkPath;
   if (!subFolder.empty()) {
     const std::string folder = startMenu + "\\" + subFolder;
-    if (IsAbsolutePath(folder)) ForceFolders(folder);
+    if (IsAbsolutePath(folder)) ForceDirectories(folder);
     linkPath = folder + "\\" + linkName + ".lnk";
   } else {
     linkPath = startMenu + "\\" + linkName + ".lnk";
@@ -88,7 +70,7 @@ bool CreateAutoStart(const KNOWNFOLDERID& id, const char* opName, const std::str
                      const std::string& linkName) {
   const std::string name = opName;
   WriteLog("start " + name);
-  CreateLink(target, FolderPath(id) + "\\" + linkName + ".lnk");
+  CreateLink(target, KnownFolderPath(id) + "\\" + linkName + ".lnk");
   WriteLog("end " + name + " -1");
   return true;
 }

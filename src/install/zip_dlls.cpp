@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "base/errors.h"
+#include "base/file_system.h"
 #include "base/handles.h"
 #include "base/win_error.h"
 #include "base/win_text.h"

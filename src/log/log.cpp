@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "state/state.h"
+#include "base/file_system.h"
 #include "base/text.h"
 #include "log/log_form.h"
 #include "log/log_platform.h"
@@ -18,14 +19,14 @@ TLocalTime TLog::Now() {
   return c ? c() : logsys::SystemNow();
 }
 
-TLog::TLog(void*, const std::string& file) : logfile(file) {}
+TLog::TLog(const std::string& file) : logfile(file) {}
 
 TLog::~TLog() {
   if (logwin) FreeLogForm(logwin);
 }
 
-TLog* TLog::CreateClean(void* sender, const std::string& file) {
-  auto* l = new TLog(sender, file);
+TLog* TLog::CreateClean(const std::string& file) {
+  auto* l = new TLog(file);
   try {
     l->cleanFile(file);
   } catch (...) {
@@ -35,8 +36,8 @@ TLog* TLog::CreateClean(void* sender, const std::string& file) {
   return l;
 }
 
-TLog* TLog::CreateLongTime(void* sender, const std::string& file, bool rot, int k) {
-  auto* l = new TLog(sender, file);
+TLog* TLog::CreateLongTime(const std::string& file, bool rot, int k) {
+  auto* l = new TLog(file);
   l->keep = k;
   l->rotate = rot;
   if (rot) l->logfile = DatedLogFile(file, Now());
@@ -74,9 +75,9 @@ void TLog::rotateStep() {
 void TLog::writeToFile(const std::string& lineText) {
   std::lock_guard<std::recursive_mutex> g(lock_);
   if (logfile.empty()) return;
-  if (!logsys::FileExists(logfile)) {
+  if (!FileExists(logfile)) {
     const std::string dir = text::ExtractFileDir(logfile);
-    if (!dir.empty() && !logsys::DirectoryExists(dir) && !logsys::ForceDirectories(dir)) {
+    if (!dir.empty() && !DirectoryExists(dir) && !ForceDirectories(dir)) {
       logsys::ReportDirectoryError("Error creating logfile directory for: " + logfile +
                                    "\r\nTerminating.");
     }

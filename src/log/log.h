@@ -10,13 +10,13 @@ class TLogForm;
 
 class TLog {
  public:
-  // Stores the path; keep 1, no rotation. The file is not touched. sender is not used.
-  TLog(void* sender, const std::string& logfile);
+  // Stores the path; keep 1, no rotation. The file is not touched.
+  explicit TLog(const std::string& logfile);
   // As above, then the file exists and is empty. Raises EInOutError.
-  static TLog* CreateClean(void* sender, const std::string& logfile);
+  static TLog* CreateClean(const std::string& logfile);
   // With rotation the file name gets "_yyyy-mm-dd" (today) before its extension, and each
   // line first moves to today's file and deletes the oldest siblings beyond `keep`.
-  static TLog* CreateLongTime(void* sender, const std::string& logfile, bool rotate, int keep);
+  static TLog* CreateLongTime(const std::string& logfile, bool rotate, int keep);
   ~TLog();
   TLog(const TLog&) = delete;
   TLog& operator=(const TLog&) = delete;

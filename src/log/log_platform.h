@@ -16,9 +16,6 @@ std::string DateTimeText(const TLocalTime& t);
 // A UTF-8 text in the encoding of the log file (the ANSI code page on Windows).
 std::string ToFileEncoding(const std::string& utf8);
 
-bool FileExists(const std::string& path);  // false for folders
-bool DirectoryExists(const std::string& path);
-bool ForceDirectories(const std::string& path);
 // Creates the file or empties it. Raises EInOutError.
 void TruncateFile(const std::string& path);
 // Opens the file for appending (creating it when missing), writes, closes. Raises EInOutError.

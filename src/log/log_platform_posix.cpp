@@ -40,22 +40,6 @@ std::string DateTimeText(const TLocalTime& t) {
 
 std::string ToFileEncoding(const std::string& utf8) { return utf8; }
 
-bool FileExists(const std::string& path) {
-  std::error_code ec;
-  return fs::is_regular_file(path, ec);
-}
-
-bool DirectoryExists(const std::string& path) {
-  std::error_code ec;
-  return fs::is_directory(path, ec);
-}
-
-bool ForceDirectories(const std::string& path) {
-  std::error_code ec;
-  fs::create_directories(path, ec);
-  return DirectoryExists(path);
-}
-
 void TruncateFile(const std::string& path) {
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) throw EInOutError("Cannot create file \"" + path + "\": " + std::strerror(errno));

@@ -46,28 +46,6 @@ std::string DateTimeText(const TLocalTime& t) {
 
 std::string ToFileEncoding(const std::string& utf8) { return ToAnsi(utf8); }
 
-bool FileExists(const std::string& path) {
-  const DWORD a = GetFileAttributesW(Widen(path).c_str());
-  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool DirectoryExists(const std::string& path) {
-  const DWORD a = GetFileAttributesW(Widen(path).c_str());
-  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool ForceDirectories(const std::string& path) {
-  std::string p = path;
-  while (!p.empty() && (p.back() == '\\' || p.back() == '/')) p.pop_back();
-  if (p.empty() || DirectoryExists(p)) return true;
-  const size_t sep = p.find_last_of("\\/");
-  if (sep != std::string::npos) {
-    const std::string parent = p.substr(0, sep);
-    if (!parent.empty() && parent.back() != ':' && !ForceDirectories(parent)) return false;
-  }
-  return CreateDirectoryW(Widen(p).c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
-}
-
 void TruncateFile(const std::string& path) {
   UniqueFile f(CreateFileW(Widen(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));

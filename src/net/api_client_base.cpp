@@ -3,17 +3,17 @@
 #include "log/log.h"
 
 TAPIClientBase::TAPIClientBase(std::unique_ptr<IHttpTransport> http, std::string startMessage)
-    : _http(std::move(http)), _startMessage(std::move(startMessage)) {
+    : _http(std::move(http)), startMessage_(std::move(startMessage)) {
   _http->setTimeout(15);
 }
 
 TAPIClientBase::~TAPIClientBase() = default;
 
-void TAPIClientBase::setProxyUsername(const std::string& v) { _http->setProxyUsername(_proxyUsername = v); }
-void TAPIClientBase::setProxyPassword(const std::string& v) { _http->setProxyPassword(_proxyPassword = v); }
-void TAPIClientBase::setProxyServer(const std::string& v) { _http->setProxyServer(_proxyServer = v); }
-void TAPIClientBase::setProxyPort(int v) { _http->setProxyPort(_proxyPort = v); }
-void TAPIClientBase::setProxyAutoDetect(bool v) { _http->setProxyAutoDetect(_proxyAutoDetect = v); }
+void TAPIClientBase::setProxyUsername(const std::string& v) { _http->setProxyUsername(proxyUsername_ = v); }
+void TAPIClientBase::setProxyPassword(const std::string& v) { _http->setProxyPassword(proxyPassword_ = v); }
+void TAPIClientBase::setProxyServer(const std::string& v) { _http->setProxyServer(proxyServer_ = v); }
+void TAPIClientBase::setProxyPort(int v) { _http->setProxyPort(proxyPort_ = v); }
+void TAPIClientBase::setProxyAutoDetect(bool v) { _http->setProxyAutoDetect(proxyAutoDetect_ = v); }
 
 bool TAPIClientBase::Send(const char* logText, const std::function<std::string()>& request, std::string& answer) {
   try {

@@ -19,19 +19,19 @@ class TAPIClientBase {
 
   // Proxy settings, passed to the transport. The auto-detect credentials and the manual
   // ones are the same user and password of the transport.
-  const std::string& proxyUsername() const { return _proxyUsername; }
+  const std::string& proxyUsername() const { return proxyUsername_; }
   void setProxyUsername(const std::string& v);
-  const std::string& proxyPassword() const { return _proxyPassword; }
+  const std::string& proxyPassword() const { return proxyPassword_; }
   void setProxyPassword(const std::string& v);
-  const std::string& proxyServer() const { return _proxyServer; }
+  const std::string& proxyServer() const { return proxyServer_; }
   void setProxyServer(const std::string& v);
-  int proxyPort() const { return _proxyPort; }
+  int proxyPort() const { return proxyPort_; }
   void setProxyPort(int v);
-  bool proxyAutoDetect() const { return _proxyAutoDetect; }
+  bool proxyAutoDetect() const { return proxyAutoDetect_; }
   void setProxyAutoDetect(bool v);
-  const std::string& proxyAutoDetectUsername() const { return _proxyUsername; }
+  const std::string& proxyAutoDetectUsername() const { return proxyUsername_; }
   void setProxyAutoDetectUsername(const std::string& v) { setProxyUsername(v); }
-  const std::string& proxyAutoDetectPassword() const { return _proxyPassword; }
+  const std::string& proxyAutoDetectPassword() const { return proxyPassword_; }
   void setProxyAutoDetectPassword(const std::string& v) { setProxyPassword(v); }
 
  protected:
@@ -48,7 +48,7 @@ class TAPIClientBase {
       return failure;
     }
     _activeTask = true;
-    _lastErrorMsg = _startMessage;
+    _lastErrorMsg = startMessage_;
     R result = failure;
     try {
       result = body();
@@ -68,8 +68,8 @@ class TAPIClientBase {
   bool _activeTask = false;
 
  private:
-  const std::string _startMessage;
-  std::string _proxyUsername, _proxyPassword, _proxyServer;
-  int _proxyPort = 80;
-  bool _proxyAutoDetect = false;
+  const std::string startMessage_;
+  std::string proxyUsername_, proxyPassword_, proxyServer_;
+  int proxyPort_ = 80;
+  bool proxyAutoDetect_ = false;
 };

@@ -13,11 +13,6 @@ std::filesystem::path U8(const std::string& s) {
 }
 }  // namespace
 
-bool FileExists(const std::string& path) {
-  std::error_code ec;
-  return !path.empty() && std::filesystem::is_regular_file(U8(path), ec);
-}
-
 bool RemoveFile(const std::string& path, std::string& error) {
   std::error_code ec;
   std::filesystem::remove(U8(path), ec);

@@ -4,7 +4,6 @@
 
 namespace netfiles {
 
-bool FileExists(const std::string& path);
 // Removes the file when it exists. False with a reason in `error` when it stays.
 bool RemoveFile(const std::string& path, std::string& error);
 // Renames `from` to `to`, replacing `to`. False with a reason in `error`.

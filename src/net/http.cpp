@@ -514,7 +514,7 @@ std::string THTTP::Impl::Perform(const RequestSpec& req) {
 
 // ---------------------------------------------------------------------------------------------
 
-THTTP::THTTP(void* /*sender*/) : impl_(std::make_shared<Impl>()) {
+THTTP::THTTP() : impl_(std::make_shared<Impl>()) {
   impl_->OpenSession(ProxyChoice{});
 }
 

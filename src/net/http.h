@@ -15,8 +15,7 @@ enum class THTTPDirection { HTTPClient, HTTPServer };
 
 class THTTP : public IHttpTransport {
  public:
-  // sender is accepted for symmetry with the other components and not used.
-  explicit THTTP(void* sender = nullptr);
+  THTTP();
   // Interrupts a running request, waits up to 1000 ms for it to leave, then closes the session.
   ~THTTP() override;
   THTTP(const THTTP&) = delete;
@@ -66,3 +65,6 @@ class THTTP : public IHttpTransport {
   struct Impl;
   std::shared_ptr<Impl> impl_;  // shared with a running request
 };
+
+// The program's HTTPS transport, for the API clients.
+inline std::unique_ptr<IHttpTransport> MakeHttpsTransport() { return std::make_unique<THTTP>(); }

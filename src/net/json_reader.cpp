@@ -249,3 +249,16 @@ std::string stripQuotes(const std::string& text) {
     if (c != '"') out += c;
   return out;
 }
+
+bool ReadText(TJSONReader& r, const std::string& path, std::string& out) {
+  if (!r.HasXPath(path)) return false;
+  r.XPath(path);
+  out = r.XText();
+  return true;
+}
+
+bool ReadStripped(TJSONReader& r, const std::string& path, std::string& out) {
+  if (!ReadText(r, path, out)) return false;
+  out = stripQuotes(out);
+  return true;
+}

@@ -75,3 +75,9 @@ class TJSONReader {
 
 // The text with every double-quote character removed.
 std::string stripQuotes(const std::string& text);
+
+// The text of the node at path into `out`, the current position moving there; false (and
+// `out` unchanged) when the document has no such node.
+bool ReadText(TJSONReader& r, const std::string& path, std::string& out);
+// The same, stripped of its double quotes (a string's value without them).
+bool ReadStripped(TJSONReader& r, const std::string& path, std::string& out);

@@ -1,25 +1,13 @@
 #include "net/lumora_client.h"
 
 #include "base/errors.h"
+#include "base/file_system.h"
 #include "log/log.h"
 #include "net/file_ops.h"
 #include "net/json_reader.h"
 #include "net/url_encode.h"
 
 namespace {
-
-bool ReadText(TJSONReader& r, const std::string& path, std::string& out) {
-  if (!r.HasXPath(path)) return false;
-  r.XPath(path);
-  out = r.XText();
-  return true;
-}
-
-bool ReadStripped(TJSONReader& r, const std::string& path, std::string& out) {
-  if (!ReadText(r, path, out)) return false;
-  out = stripQuotes(out);
-  return true;
-}
 
 // Platform answers pass when "status" is the string ok. Raises EJSONError when the
 // answer is no JSON document.
@@ -61,7 +49,7 @@ bool TLumoraAPIClient::DownloadTo(const char* logText, const std::string& url, c
     netfiles::RemoveFile(partial, error);
     return false;
   }
-  return netfiles::FileExists(path);
+  return FileExists(path);
 }
 
 // ---- Session -------------------------------------------------------------------------
@@ -334,9 +322,9 @@ bool TLumoraAPIClient::getfaxpreviewPNG(const std::string& FaxUUID, const std::s
     if (!netfiles::IsPlainFileName(FaxUUID + ".png")) return false;
     const std::string file = Path + "\\preview\\" + FaxUUID + ".png";
     std::string status;
-    if (ReadStripped(r, "/json/fax/status", status) && status == "ok" && !netfiles::FileExists(file))
+    if (ReadStripped(r, "/json/fax/status", status) && status == "ok" && !FileExists(file))
       DownloadTo(logText, FaxUrl(FaxUUID, "/1/" + UrlEncode(FaxUUID) + ".png"), file);
-    return netfiles::FileExists(file);
+    return FileExists(file);
   });
 }
 

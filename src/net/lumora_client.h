@@ -31,11 +31,10 @@ using TFaxReportListArray = std::vector<std::string>;
 
 class TLumoraAPIClient : public TAPIClientBase {
  public:
-  // With the given transport (its time-out is set to 15 seconds).
+  // With the given transport (its time-out is set to 15 seconds); the program passes
+  // MakeHttpsTransport() of net/http.h.
   TLumoraAPIClient(std::unique_ptr<IHttpTransport> http, const std::string& aServer,
                    const std::string& aUsername, const std::string& aPassword);
-  // With the program's HTTPS transport (Windows only).
-  TLumoraAPIClient(const std::string& aServer, const std::string& aUsername, const std::string& aPassword);
   virtual ~TLumoraAPIClient();
 
   // Session.

@@ -11,22 +11,13 @@ const char* const kQDAPIAppName = "orfeda_2018";
 
 namespace {
 
-// The text of path, stripped of quotes; false when the answer has no such node.
-bool ReadStripped(TJSONReader& r, const std::string& path, std::string& out) {
-  if (!r.HasXPath(path)) return false;
-  r.XPath(path);
-  out = stripQuotes(r.XText());
-  return true;
-}
-
 // Update-server answers pass when "success" is the literal true. Raises EJSONError when
 // the answer is no JSON document.
 bool IsSuccess(const std::string& answer) {
   TJSONReader r;
   r.Input(answer);
-  if (!r.HasXPath("/json/success")) return false;
-  r.XPath("/json/success");
-  return r.XText() == "true";
+  std::string success;
+  return ReadText(r, "/json/success", success) && success == "true";
 }
 
 }  // namespace

@@ -8,26 +8,31 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
-#include "state/records.h"
 #include "net/api_client_base.h"
 #include "net/transport.h"
 
-// The update server's built-in API key and the application's name there.
 class TJSONReader;
 
+// One file of a version on the update server, with its MD5 sum.
+struct TFileList {
+  std::string name;
+  std::string checksum;
+};
+using TFileListArray = std::vector<TFileList>;
+
+// The update server's built-in API key and the application's name there.
 extern const char* const kQDAPIKey;
 extern const char* const kQDAPIAppName;
 
 class TQDAPIClient : public TAPIClientBase {
  public:
-  // With the given transport (its time-out is set to 15 seconds).
+  // With the given transport (its time-out is set to 15 seconds); the program passes
+  // MakeHttpsTransport() of net/http.h.
   TQDAPIClient(std::unique_ptr<IHttpTransport> http, const std::string& aServer,
                const std::string& aUsername, const std::string& aPassword);
   TQDAPIClient(std::unique_ptr<IHttpTransport> http, const std::string& aServer, const std::string& aKey);
-  // With the program's HTTPS transport (Windows only).
-  TQDAPIClient(const std::string& aServer, const std::string& aUsername, const std::string& aPassword);
-  TQDAPIClient(const std::string& aServer, const std::string& aKey);
   virtual ~TQDAPIClient();
 
   bool auth_User();

@@ -49,10 +49,3 @@ struct TComponentList {
   std::string cmd;
 };
 using TComponentListArray = std::vector<TComponentList>;
-
-// One file of a version on the update server, with its MD5 sum.
-struct TFileList {
-  std::string name;
-  std::string checksum;
-};
-using TFileListArray = std::vector<TFileList>;

@@ -10,7 +10,7 @@
 #include "log/log.h"
 #include "net/qdapi_client.h"
 #include "state/state.h"
-#include "workers/silent_params.h"
+#include "workers/download_names.h"
 #include "workers/status_sink.h"
 #include "workers/step_failure.h"
 

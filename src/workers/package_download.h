@@ -7,10 +7,9 @@
 #include <functional>
 #include <string>
 
-#include "state/records.h"
+#include "net/qdapi_client.h"
 
 class StatusSink;
-class TQDAPIClient;
 
 struct PackageSteps {
   const std::string& listFilesText;

@@ -1,5 +1,6 @@
 #include "workers/printer_packages.h"
 
+#include "base/file_system.h"
 #include "install/files.h"
 #include "log/log.h"
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/errors.h"
+#include "base/file_system.h"
 #include "base/lifecycle.h"
 #include "build_config.h"
 #include "install/config_files.h"
@@ -16,10 +17,11 @@
 #include "net/http.h"
 #include "net/qdapi_client.h"
 #include "state/state.h"
+#include "workers/download_names.h"
 #include "workers/install_step.h"
 #include "workers/package_download.h"
 #include "workers/registration_step.h"
-#include "workers/silent_params.h"
+#include "workers/silent_outcome.h"
 #include "workers/status_sink.h"
 #include "workers/step_failure.h"
 
@@ -80,7 +82,7 @@ void PartnerDownload(TQDAPIClient& client, StatusSink& sink) {
 
 silent::Outcome RunSequence(StatusSink& sink) {
   WriteLog("silent install started...");
-  auto client = std::make_unique<TQDAPIClient>(std::make_unique<THTTP>(),
+  auto client = std::make_unique<TQDAPIClient>(MakeHttpsTransport(),
                                                build_config::kUpdateServerUrl, "", "");
   client->setKey(kQDAPIKey);
   client->setBranch(Branch);

@@ -1,17 +1,12 @@
+#include "workers/silent_parameters.h"
+
 #include "state/state.h"
+#include "base/file_system.h"
 #include "base/text.h"
 #include "lang/language.h"
 #include "log/log.h"
-#include "log/log_platform.h"
-#include "workers/silent_install.h"
 
-namespace {
-bool CreateFolderWithParents(const std::string& folder) {
-  return logsys::ForceDirectories(folder) && logsys::DirectoryExists(folder);
-}
-}  // namespace
-
-bool CheckSilentParameters() { return CheckSilentParameters(CreateFolderWithParents); }
+bool CheckSilentParameters() { return CheckSilentParameters(CanCreateFolder); }
 
 bool CheckSilentParameters(const std::function<bool(const std::string&)>& canCreateFolder) {
   if (PartnerTag == "lumora" || PartnerTag == "solvik") {

@@ -3,12 +3,13 @@
 #include "build_config.h"
 #include "install/files.h"
 #include "log/log.h"
+#include "net/http.h"
 #include "net/qdapi_client.h"
 #include "state/state.h"
 
 bool checkNewVersion(std::string& latest) {
   latest.clear();
-  TQDAPIClient client(build_config::kUpdateServerUrl, kQDAPIKey);
+  TQDAPIClient client(MakeHttpsTransport(), build_config::kUpdateServerUrl, kQDAPIKey);
   client.setAppname(kQDAPIAppName);
   client.setBranch(Branch);
   return CheckNewVersionWith(client, [] {

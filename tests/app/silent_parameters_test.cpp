@@ -2,7 +2,7 @@
 
 #include "state/state.h"
 #include "lang/language.h"
-#include "workers/silent_install.h"
+#include "workers/silent_parameters.h"
 
 namespace {
 

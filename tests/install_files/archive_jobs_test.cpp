@@ -7,6 +7,7 @@
 #include <map>
 
 #include "base/errors.h"
+#include "base/file_system.h"
 #include "base/win_text.h"
 #include "install/archive_jobs.h"
 #include "install/files.h"

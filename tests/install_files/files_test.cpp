@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "base/errors.h"
+#include "base/file_system.h"
 #include "base/text.h"
 #include "base/win_text.h"
 #include "base/lifecycle.h"

@@ -5,6 +5,7 @@
 
 #include "state/state.h"
 #include "base/errors.h"
+#include "base/file_system.h"
 #include "install/files.h"
 #include "install/manifest.h"
 #include "test_support.h"

@@ -5,6 +5,7 @@
 #include <atomic>
 
 #include "state/state.h"
+#include "base/file_system.h"
 #include "base/win_text.h"
 #include "install/files.h"
 #include "log/log.h"
@@ -25,7 +26,7 @@ ScratchFolder::~ScratchFolder() { DeleteTree(path_); }
 
 LogCapture::LogCapture() : file_(folder_ / "setup.log") {
   delete SetupLog;
-  SetupLog = TLog::CreateClean(nullptr, file_);
+  SetupLog = TLog::CreateClean(file_);
 }
 
 LogCapture::~LogCapture() {
@@ -74,10 +75,6 @@ std::string ReadFileBytes(const std::string& path) {
   while (ReadFile(h, buffer, sizeof(buffer), &got, nullptr) && got) data.append(buffer, got);
   CloseHandle(h);
   return data;
-}
-
-bool PathExists(const std::string& path) {
-  return GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 std::string TestBinaryDir() {

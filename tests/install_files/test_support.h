@@ -34,6 +34,5 @@ class LogCapture {
 
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 std::string ReadFileBytes(const std::string& path);  // empty when missing
-bool PathExists(const std::string& path);
 // Folder of the running test binary (its helpers and packages lie there).
 std::string TestBinaryDir();

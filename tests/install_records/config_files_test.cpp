@@ -9,6 +9,7 @@
 
 #include "state/state.h"
 #include "base/errors.h"
+#include "base/file_system.h"
 #include "base/handles.h"
 #include "base/win_text.h"
 #include "install/config_files.h"

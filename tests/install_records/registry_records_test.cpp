@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "state/state.h"
+#include "install/files.h"
 #include "install/registry_records.h"
 #include "install_records/win_fixture.h"
 
@@ -121,7 +122,7 @@ TEST_F(RegistryRecords, UninstallKeyHoldsTheNineValuesInTheProgramsView) {
   };
   // HKLM\Software of a 32-bit program is the 64-bit view's Software\Wow6432Node.
   const std::string path32 = "Software\\" + provider_ + "\\Palvoro\\uninstall";
-  const std::string path64 = IsWow64Process()
+  const std::string path64 = IsWow64()
                                  ? "Software\\Wow6432Node\\" + provider_ + "\\Palvoro\\uninstall"
                                  : path32;
   for (const auto& [name, value] : expected) {
@@ -148,7 +149,7 @@ TEST_F(RegistryRecords, KeysThatCannotBeCreatedAreLoggedAndNotFatal) {
 }
 
 TEST_F(RegistryRecords, SoftwareEntryInBothHivesFollowsTheWow6432NodeRule) {
-  ASSERT_TRUE(IsWow64Process()) << "the Wine prefix runs this 32-bit test under WoW64";
+  ASSERT_TRUE(IsWow64()) << "the Wine prefix runs this 32-bit test under WoW64";
   InstallRec.Provider = "Palvoro Fax";  // the entry names the product key; it writes no product key
   struct Case {
     const char* variant;

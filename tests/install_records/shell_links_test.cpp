@@ -11,8 +11,10 @@
 
 #include "state/state.h"
 #include "base/errors.h"
+#include "base/file_system.h"
 #include "base/handles.h"
 #include "base/win_text.h"
+#include "install/files.h"
 #include "install/shell_links.h"
 #include "install_records/win_fixture.h"
 
@@ -120,10 +122,10 @@ TEST_F(ShellLinks, LinkThatCannotBeSavedReportsFalse) {
 }
 
 TEST_F(ShellLinks, StartMenuAndAutostartForBothScopes) {
-  const std::string userMenu = KnownFolder(FOLDERID_StartMenu);
-  const std::string commonMenu = KnownFolder(FOLDERID_CommonStartMenu);
-  const std::string userStartup = KnownFolder(FOLDERID_Startup);
-  const std::string commonStartup = KnownFolder(FOLDERID_CommonStartup);
+  const std::string userMenu = KnownFolderPath(FOLDERID_StartMenu);
+  const std::string commonMenu = KnownFolderPath(FOLDERID_CommonStartMenu);
+  const std::string userStartup = KnownFolderPath(FOLDERID_Startup);
+  const std::string commonStartup = KnownFolderPath(FOLDERID_CommonStartup);
   for (const auto& f : {userMenu, commonMenu, userStartup, commonStartup}) ASSERT_FALSE(f.empty());
 
   struct Case {
@@ -167,7 +169,7 @@ TEST_F(ShellLinks, StartMenuStillEndsWithTrueWhenTheLinkFails) {
   EXPECT_TRUE(CreateAutoStartUser(target_, "bad|name"));
   const std::vector<std::string> expectedLog = {"start CreateAutoStartUser", "end CreateAutoStartUser -1"};
   EXPECT_EQ(log.Lines(), expectedLog);
-  EXPECT_FALSE(PathExists(KnownFolder(FOLDERID_Startup) + "\\bad|name.lnk"));
+  EXPECT_FALSE(PathExists(KnownFolderPath(FOLDERID_Startup) + "\\bad|name.lnk"));
 }
 
 }  // namespace

@@ -1,7 +1,5 @@
 #include "install_records/win_fixture.h"
 
-#include <shlobj.h>
-
 #include <atomic>
 #include <fstream>
 #include <sstream>
@@ -28,7 +26,7 @@ LogCapture::LogCapture() {
   static std::atomic<int> counter{0};
   path_ = TempFolder() + "\\records_log_" + RunTag() + "_" + std::to_string(++counter) + ".log";
   DeleteFileW(Widen(path_).c_str());
-  log_ = new TLog(nullptr, path_);
+  log_ = new TLog(path_);
   previous_ = SetupLog;
   SetupLog = log_;
 }
@@ -101,14 +99,6 @@ void DeleteTree(HKEY hive, const std::string& path, REGSAM view) {
   RegDeleteKeyExW(hive, Rel(path).c_str(), view, 0);
 }
 
-bool IsWow64Process() {
-#ifdef _WIN64
-  return true;  // the 64-bit test build stands in for the 32-bit program under WoW64
-#endif
-  BOOL wow = FALSE;
-  return ::IsWow64Process(GetCurrentProcess(), &wow) && wow;
-}
-
 std::string RunTag() { return std::to_string(GetCurrentProcessId()); }
 
 ScratchDir::ScratchDir() {
@@ -137,10 +127,6 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
   if (h) WriteFile(h.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
-bool PathExists(const std::string& path) {
-  return GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 void RemoveTree(const std::string& path) {
   const std::wstring w = Widen(path);
   DWORD attr = GetFileAttributesW(w.c_str());
@@ -161,12 +147,4 @@ void RemoveTree(const std::string& path) {
   }
   find.reset();
   RemoveDirectoryW(w.c_str());
-}
-
-std::string KnownFolder(const KNOWNFOLDERID& id) {
-  PWSTR raw = nullptr;
-  std::string out;
-  if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &raw)) && raw) out = Narrow(raw);
-  CoTaskMemFree(raw);
-  return out;
 }

@@ -2,7 +2,6 @@
 // Shared helpers of the Windows tests: a captured setup log, registry reads in a chosen
 // view, scratch folders and files read as bytes.
 #include <windows.h>
-#include <shlobj.h>
 
 #include <optional>
 #include <string>
@@ -38,7 +37,6 @@ std::optional<std::string> ReadSz(HKEY hive, const std::string& path, const std:
 DWORD ValueCount(HKEY hive, const std::string& path, REGSAM view);
 void DeleteTree(HKEY hive, const std::string& path, REGSAM view);
 
-bool IsWow64Process();
 // A unique suffix for names of this run.
 std::string RunTag();
 
@@ -57,6 +55,4 @@ class ScratchDir {
 
 std::optional<std::string> ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::string& bytes);
-bool PathExists(const std::string& path);
 void RemoveTree(const std::string& path);
-std::string KnownFolder(const KNOWNFOLDERID& id);

@@ -112,7 +112,7 @@ TEST(LogFormat, DosDateTime) {
 TEST_F(LogFiles, CreateCleanEmptiesAndLinesAppend) {
   const std::string path = (dir / "Setup_2024-3-5_9-7.log").string();
   std::ofstream(path) << "previous run\r\n";
-  SetupLog = TLog::CreateClean(nullptr, path);
+  SetupLog = TLog::CreateClean(path);
   EXPECT_EQ(ReadAll(path), "");
   WriteLog("first");
   WriteLog("two\r\nlines");
@@ -125,13 +125,12 @@ TEST_F(LogFiles, CreateCleanEmptiesAndLinesAppend) {
 }
 
 TEST_F(LogFiles, MissingFolderIsCreatedAndUnwritableRaises) {
-  TLog log(nullptr, (dir / "sub" / "deeper" / "x.log").string());
+  TLog log((dir / "sub" / "deeper" / "x.log").string());
   log.log("hello");
   EXPECT_EQ(ReadAll(dir / "sub" / "deeper" / "x.log"), "05.03.2024 09:07:12: hello\r\n");
-  TLog bad(nullptr, (dir / "sub").string());  // a folder, not a file
+  TLog bad((dir / "sub").string());  // a folder, not a file
   EXPECT_THROW(bad.log("lost"), EInOutError);
-  EXPECT_THROW(TLog::CreateClean(nullptr, (dir / "no" / "such" / "x.log").string()),
-               EInOutError);
+  EXPECT_THROW(TLog::CreateClean((dir / "no" / "such" / "x.log").string()), EInOutError);
 }
 
 TEST_F(LogFiles, RotationKeepsOneOlderFile) {
@@ -139,7 +138,7 @@ TEST_F(LogFiles, RotationKeepsOneOlderFile) {
   Touch("setup_2024-03-02.log", 2);
   Touch("setup_2024-03-03.log", 3);
   Touch("unrelated.log", 1);
-  std::unique_ptr<TLog> log(TLog::CreateLongTime(nullptr, (dir / "setup.log").string(), true, 1));
+  std::unique_ptr<TLog> log(TLog::CreateLongTime((dir / "setup.log").string(), true, 1));
   EXPECT_EQ(log->getLogFile(), (dir / "setup_2024-03-05.log").string());
   log->log("today");
   EXPECT_EQ(Names(), (std::set<std::string>{"setup_2024-03-02.log", "setup_2024-03-03.log",
@@ -149,27 +148,27 @@ TEST_F(LogFiles, RotationKeepsOneOlderFile) {
 TEST_F(LogFiles, RotationWithTwoOlderFilesDeletesNothing) {
   Touch("setup_2024-03-01.log", 1);
   Touch("setup_2024-03-02.log", 2);
-  std::unique_ptr<TLog> log(TLog::CreateLongTime(nullptr, (dir / "setup.log").string(), true, 1));
+  std::unique_ptr<TLog> log(TLog::CreateLongTime((dir / "setup.log").string(), true, 1));
   log->log("today");
   EXPECT_EQ(Names().size(), 3u);
 }
 
 TEST_F(LogFiles, RotationMovesToNewDayAfterMidnight) {
   g_now = {2024, 3, 5, 23, 59, 59, 0};
-  std::unique_ptr<TLog> log(TLog::CreateLongTime(nullptr, (dir / "app.log").string(), true, 5));
+  std::unique_ptr<TLog> log(TLog::CreateLongTime((dir / "app.log").string(), true, 5));
   log->log("late");
   g_now = {2024, 3, 6, 0, 0, 1, 0};
   log->log("early");
   EXPECT_EQ(ReadAll(dir / "app_2024-03-05.log"), "05.03.2024 23:59:59: late\r\n");
   EXPECT_EQ(ReadAll(dir / "app_2024-03-06.log"), "06.03.2024 00:00:01: early\r\n");
   // Without rotation the path is kept as given.
-  std::unique_ptr<TLog> plain(TLog::CreateLongTime(nullptr, (dir / "p.log").string(), false, 1));
+  std::unique_ptr<TLog> plain(TLog::CreateLongTime((dir / "p.log").string(), false, 1));
   EXPECT_EQ(plain->getLogFile(), (dir / "p.log").string());
 }
 
 TEST_F(LogFiles, ConcurrentWritersLoseAndMixNothing) {
   const std::string path = (dir / "mt.log").string();
-  SetupLog = TLog::CreateClean(nullptr, path);
+  SetupLog = TLog::CreateClean(path);
   constexpr int kThreads = 8, kLines = 300;
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t)

@@ -100,7 +100,7 @@ class ClientTestBase : public ::testing::Test {
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directories(dir_);
     logFile_ = (dir_ / "setup.log").string();
-    SetupLog = TLog::CreateClean(nullptr, logFile_);
+    SetupLog = TLog::CreateClean(logFile_);
   }
   void TearDown() override {
     delete SetupLog;

@@ -11,8 +11,10 @@
 #include <string>
 
 #include "state/state.h"
+#include "base/file_system.h"
 #include "base/win_text.h"
 #include "install/files.h"
+#include "net/http.h"
 #include "net/lumora_client.h"
 #include "net/qdapi_client.h"
 
@@ -35,10 +37,6 @@ std::string TempFolder(const std::string& name) {
   return path;
 }
 
-bool Exists(const std::string& path) {
-  return GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 class ClientsWine : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -47,7 +45,7 @@ class ClientsWine : public ::testing::Test {
 };
 
 TEST_F(ClientsWine, UpdateServerReleaseSequenceWithMD5Check) {
-  TQDAPIClient client(Server(), "", "");
+  TQDAPIClient client(MakeHttpsTransport(), Server(), "", "");
   client.setKey(kQDAPIKey);
   client.setAppname(kQDAPIAppName);
   client.setBranch("stable");
@@ -81,12 +79,12 @@ TEST_F(ClientsWine, UpdateServerReleaseSequenceWithMD5Check) {
 }
 
 TEST_F(ClientsWine, UpdateServerRefusalsLeaveNoFile) {
-  TQDAPIClient client(Server(), "wrong key");
+  TQDAPIClient client(MakeHttpsTransport(), Server(), "wrong key");
   client.setAppname(kQDAPIAppName);
   EXPECT_FALSE(client.auth_Key());
   EXPECT_EQ(client.lastErrorMsg(), "Invalid API key");
 
-  TQDAPIClient good(Server(), kQDAPIKey);
+  TQDAPIClient good(MakeHttpsTransport(), Server(), kQDAPIKey);
   good.setAppname(kQDAPIAppName);
   ASSERT_TRUE(good.auth_Key());
   good.setVersion("1.0.0.10");
@@ -95,13 +93,13 @@ TEST_F(ClientsWine, UpdateServerRefusalsLeaveNoFile) {
   { std::ofstream(Widen(folder + "\\missing.zip").c_str()) << "stale"; }
   EXPECT_FALSE(good.update_downloadFile("missing.zip", folder));
   EXPECT_EQ(good.lastErrorMsg(), "File not found");
-  EXPECT_FALSE(Exists(folder + "\\missing.zip"));
+  EXPECT_FALSE(PathExists(folder + "\\missing.zip"));
 }
 
 TEST_F(ClientsWine, UserAuthenticationAtTheUpdateServer) {
-  TQDAPIClient client(Server(), "alice", "secret");
+  TQDAPIClient client(MakeHttpsTransport(), Server(), "alice", "secret");
   EXPECT_TRUE(client.auth_User()) << client.lastErrorMsg();
-  TQDAPIClient wrong(Server(), "alice", "nope");
+  TQDAPIClient wrong(MakeHttpsTransport(), Server(), "alice", "nope");
   EXPECT_FALSE(wrong.auth_User());
   EXPECT_EQ(wrong.lastErrorMsg(), "Invalid username or password");
 }
@@ -118,7 +116,7 @@ TEST_F(ClientsWine, NewerVersionAgainstTheInstalledExecutable) {
   } cases[] = {{"stable", false, ""}, {"beta", true, "1.2.0.0"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.branch);
-    TQDAPIClient client(Server(), kQDAPIKey);
+    TQDAPIClient client(MakeHttpsTransport(), Server(), kQDAPIKey);
     client.setAppname(kQDAPIAppName);
     client.setBranch(c.branch);
     std::string latest = "x";
@@ -141,7 +139,7 @@ TEST_F(ClientsWine, PartnerLoginWithUserNameOrEmailAndPartnerTag) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.user);
-    TLumoraAPIClient client(Server(), c.user, c.password);
+    TLumoraAPIClient client(MakeHttpsTransport(), Server(), c.user, c.password);
     EXPECT_EQ(client.login(), c.ok) << client.lastErrorMsg();
     EXPECT_EQ(client.Getsessionserver(), Server());
     if (!c.ok) {
@@ -158,7 +156,7 @@ TEST_F(ClientsWine, PartnerLoginWithUserNameOrEmailAndPartnerTag) {
 }
 
 TEST_F(ClientsWine, FaxOperationsOnASession) {
-  TLumoraAPIClient client(Server(), "alice", "secret");
+  TLumoraAPIClient client(MakeHttpsTransport(), Server(), "alice", "secret");
   ASSERT_TRUE(client.login());
 
   TFaxIdentifierArray phones = client.getfaxidentifiers();

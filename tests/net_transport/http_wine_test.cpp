@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "base/errors.h"
+#include "base/file_system.h"
 #include "base/win_text.h"
 #include "net/http.h"
 
@@ -42,10 +43,6 @@ std::string TempPath(const std::string& name) {
 std::string ReadFile(const std::string& path) {
   std::ifstream f(Widen(path).c_str(), std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(f), {});
-}
-
-bool Exists(const std::string& path) {
-  return GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 // Byte k of the servers' test pattern is k % 256.
@@ -245,7 +242,7 @@ TEST_F(HttpWine, BrokenDownloadLeavesNoFile) {
   }
   EXPECT_THROW(http.get(Url("/_test/bytes?n=4000000&cut=1500000&type=application/zip"), file),
                EHTTPError);
-  EXPECT_FALSE(Exists(file));
+  EXPECT_FALSE(PathExists(file));
 }
 
 TEST_F(HttpWine, InterruptEndsARunningRequest) {

@@ -1,9 +1,13 @@
 // runexit.exe PROGRAM [ARGS...]: starts the program with the rest of its own command line
-// exactly as given, waits for it and prints "exitcode=N" with the full exit code from
+// exactly as given, waits for it and prints its peak memory ("peakworkingset=N",
+// "peakprivate=N", bytes) and then "exitcode=N" with the full exit code from
 // GetExitCodeProcess. Its own exit status is that code (Wine keeps only the low byte).
 #include <windows.h>
+#include <psapi.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 int wmain() {
   const wchar_t* cmd = GetCommandLineW();
@@ -30,11 +34,23 @@ int wmain() {
     return 255;
   }
   free(line);
-  WaitForSingleObject(pi.hProcess, INFINITE);
+  // The counters vanish with the process, so they are sampled while it runs.
+  SIZE_T peakWorkingSet = 0, peakPrivate = 0;
+  for (;;) {
+    PROCESS_MEMORY_COUNTERS mem{};
+    mem.cb = sizeof mem;
+    if (GetProcessMemoryInfo(pi.hProcess, &mem, sizeof mem)) {
+      peakWorkingSet = std::max({peakWorkingSet, mem.PeakWorkingSetSize, mem.WorkingSetSize});
+      peakPrivate = std::max({peakPrivate, mem.PeakPagefileUsage, mem.PagefileUsage});
+    }
+    if (WaitForSingleObject(pi.hProcess, 50) != WAIT_TIMEOUT) break;
+  }
   DWORD code = 0;
   GetExitCodeProcess(pi.hProcess, &code);
   CloseHandle(pi.hThread);
   CloseHandle(pi.hProcess);
+  std::printf("peakworkingset=%lu\npeakprivate=%lu\n", static_cast<unsigned long>(peakWorkingSet),
+              static_cast<unsigned long>(peakPrivate));
   std::printf("exitcode=%lu\n", code);
   std::fflush(stdout);
   return static_cast<int>(code);

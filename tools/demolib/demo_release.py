@@ -83,7 +83,7 @@ def release_programs() -> Path:
 
 
 def runexit_exe() -> Path:
-    return win32_build() / "tests" / "silent" / "runexit.exe"
+    return win32_build() / "tests" / "wintools" / "runexit.exe"
 
 
 def md5_of(path: Path) -> str:

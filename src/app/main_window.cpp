@@ -1,16 +1,16 @@
-#include "app/setup_form.h"
+#include "app/main_window.h"
 
-#include "base/lifecycle.h"
-#include "app/message_loop.h"
-#include "ui/message_box.h"
-#include "app/command_line.h"
+#include "app/command_line_win.h"
 #include "app/startup.h"
-#include "state/state.h"
 #include "base/errors.h"
+#include "base/lifecycle.h"
 #include "base/win_text.h"
 #include "log/log.h"
+#include "state/state.h"
+#include "ui/message_box.h"
 #include "ui/silent_status.h"
 #include "workers/silent_install.h"
+#include "workers/silent_parameters.h"
 
 namespace {
 const std::string kBannerRule(59, '-');
@@ -46,7 +46,7 @@ void TQDSetupForm::FormCreate() {
     SetWindowTextW(hwnd_, Widen(ApplicationTitle() + " " + GetAppVersion()).c_str());
     ReadEnvironmentPaths();
     LogFilePath = TempDir + "\\" + ApplicationTitle() + "_" + TimeStampText() + ".log";
-    SetupLog = TLog::CreateClean(nullptr, LogFilePath);
+    SetupLog = TLog::CreateClean(LogFilePath);
     HandleInstanceOptions();
     // With DebugMode the debug window opens here once it exists.
     WriteLog(kBannerRule);

@@ -1,6 +1,5 @@
 #pragma once
-// The parts of the silent install that are plain text rules: names of downloaded files
-// and their folders, and the exit code that ends a run.
+// Names of the files the update server lists, as files and folders of the download area.
 #include <string>
 
 namespace silent {
@@ -13,15 +12,5 @@ bool IsSafeDownloadName(const std::string& name);
 // The folder an archive is unpacked into: the name without the text from its last "." on;
 // a name without "." stays as it is.
 std::string ArchiveFolderName(const std::string& name);
-
-// How a run ended, for the process exit code.
-enum class Outcome {
-  Done,             // everything worked
-  RestartRequired,  // done; a driver package asked for a restart
-  Failed,           // ended early, or a step the installation depends on failed
-};
-
-// 0, 3010 or 1603.
-int ExitCodeFor(Outcome outcome);
 
 }  // namespace silent

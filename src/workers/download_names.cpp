@@ -1,4 +1,4 @@
-#include "workers/silent_params.h"
+#include "workers/download_names.h"
 
 #include <string_view>
 
@@ -19,15 +19,6 @@ std::string ArchiveFolderName(const std::string& name) {
   auto dot = name.rfind('.');
   if (dot == std::string::npos) return name;
   return name.substr(0, dot);
-}
-
-int ExitCodeFor(Outcome outcome) {
-  switch (outcome) {
-    case Outcome::Done: return 0;
-    case Outcome::RestartRequired: return 3010;
-    case Outcome::Failed: return 1603;
-  }
-  return 1603;
 }
 
 }  // namespace silent

@@ -1,11 +1,6 @@
 #pragma once
-// The main window: never shown; its creation opens the log and starts the run mode.
+// The hidden main window: never shown; its creation opens the log and starts the run mode.
 #include <windows.h>
-
-#include <memory>
-
-class TLumoraAPIClient;
-class TQDAPIClient;
 
 class TQDSetupForm {
  public:
@@ -17,9 +12,6 @@ class TQDSetupForm {
   // Creates the hidden window, which runs FormCreate.
   void Create();
   HWND Handle() const { return hwnd_; }
-
-  TLumoraAPIClient* _lumoraapiClient = nullptr;  // not used by any operation
-  std::shared_ptr<TQDAPIClient> _qdapiClient;    // kept by the silent install
 
   static constexpr const wchar_t* kClassName = L"TQDSetupForm";
 

@@ -1,10 +1,10 @@
-#include "workers/silent_params.h"
+#include "workers/download_names.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-TEST(SilentParams, DownloadNamesMustStayInTheDownloadArea) {
+TEST(DownloadNames, DownloadNamesMustStayInTheDownloadArea) {
   for (const char* ok : {"orfeda_release.zip", "partner kqx.zip", "a.b.c.zip", "noext", "x&y.zip"})
     EXPECT_TRUE(silent::IsSafeDownloadName(ok)) << ok;
   for (const char* bad : {"", ".", "..", "..\\evil.zip", "../evil.zip", "sub/a.zip", "sub\\a.zip",
@@ -15,16 +15,10 @@ TEST(SilentParams, DownloadNamesMustStayInTheDownloadArea) {
   EXPECT_FALSE(silent::IsSafeDownloadName(std::string(201, 'a')));
 }
 
-TEST(SilentParams, ArchiveFolderDropsOnlyTheLastExtension) {
+TEST(DownloadNames, ArchiveFolderDropsOnlyTheLastExtension) {
   EXPECT_EQ(silent::ArchiveFolderName("release.zip"), "release");
   EXPECT_EQ(silent::ArchiveFolderName("release.1.2.zip"), "release.1.2");
   EXPECT_EQ(silent::ArchiveFolderName("release"), "release");
-}
-
-TEST(SilentParams, ExitCodes) {
-  EXPECT_EQ(silent::ExitCodeFor(silent::Outcome::Done), 0);
-  EXPECT_EQ(silent::ExitCodeFor(silent::Outcome::RestartRequired), 3010);
-  EXPECT_EQ(silent::ExitCodeFor(silent::Outcome::Failed), 1603);
 }
 
 }  // namespace

@@ -1,0 +1,8 @@
+#pragma once
+// The process's own command line, read by the rules of app/command_line.h with message
+// boxes and the debug password dialog.
+
+// Reads the command line into the setup state (ParseArguments).
+void ParseCommandLine();
+// Reads it again for "-shutdown" and "-appversion" (HandleInstanceArguments).
+void HandleInstanceOptions();
