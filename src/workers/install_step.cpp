@@ -3,6 +3,7 @@
 #include <exception>
 #include <string>
 
+#include "base/file_system.h"
 #include "install/config_files.h"
 #include "install/files.h"
 #include "install/manifest.h"

@@ -2,6 +2,7 @@
 
 #include <set>
 
+#include "base/file_system.h"
 #include "base/text.h"
 #include "install/archive_jobs.h"
 #include "install/files.h"
