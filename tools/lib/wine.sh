@@ -12,7 +12,8 @@ STARTED_PIDS=()
 # The Windows architecture the tests build for. setup.exe ships as a 32-bit program, and
 # 32-bit Wine needs the kernel's 32-bit support; a machine booted without it (the 32-bit
 # loader then fails with "Exec format error") builds the same code for x86_64 and runs it
-# with the 64-bit Wine, which the wrapper put first on PATH below provides as "wine".
+# with the 64-bit Wine, which the wrappers put first on PATH below provide as "wine" and
+# "winepath" (Debian's winepath starts the 32-bit loader whenever it is installed).
 wine_select_loader() {
   if [ -z "${ORFEDA_WINDOWS_ARCH:-}" ]; then
     if /usr/lib/wine/wine --version >/dev/null 2>&1 || [ ! -x /usr/lib/wine/wine64 ]; then
@@ -27,7 +28,9 @@ wine_select_loader() {
     mkdir -p "$bin"
     printf '%s\n' '#!/bin/sh' '# The 64-bit Wine loader (this machine cannot run the 32-bit one).' \
       'export WINELOADER=/usr/lib/wine/wine64' 'exec /usr/lib/wine/wine64 "$@"' >"$bin/wine"
-    chmod +x "$bin/wine"
+    printf '%s\n' '#!/bin/sh' '# winepath through the 64-bit Wine loader.' \
+      'export WINELOADER=/usr/lib/wine/wine64' 'exec /usr/lib/wine/wine64 winepath.exe "$@"' >"$bin/winepath"
+    chmod +x "$bin/wine" "$bin/winepath"
     case ":$PATH:" in *":$bin:"*) ;; *) export PATH="$bin:$PATH" ;; esac
   fi
 }
@@ -79,38 +82,6 @@ stop_started() {
   for pid in "${STARTED_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
   for pid in "${STARTED_PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
   STARTED_PIDS=()
-
-# The Windows architecture the tests build for. setup.exe ships as a 32-bit program, and
-# 32-bit Wine needs the kernel's 32-bit support; a machine booted without it (the 32-bit
-# loader then fails with "Exec format error") builds the same code for x86_64 and runs it
-# with the 64-bit Wine, which the wrapper put first on PATH below provides as "wine".
-wine_select_loader() {
-  if [ -z "${ORFEDA_WINDOWS_ARCH:-}" ]; then
-    if /usr/lib/wine/wine --version >/dev/null 2>&1 || [ ! -x /usr/lib/wine/wine64 ]; then
-      ORFEDA_WINDOWS_ARCH=i686
-    else
-      ORFEDA_WINDOWS_ARCH=x86_64
-    fi
-  fi
-  export ORFEDA_WINDOWS_ARCH
-  if [ "$ORFEDA_WINDOWS_ARCH" = x86_64 ]; then
-    local bin="$ROOT/build/wine/bin"
-    mkdir -p "$bin"
-    printf '%s\n' '#!/bin/sh' '# The 64-bit Wine loader (this machine cannot run the 32-bit one).' \
-      'export WINELOADER=/usr/lib/wine/wine64' 'exec /usr/lib/wine/wine64 "$@"' >"$bin/wine"
-    chmod +x "$bin/wine"
-    case ":$PATH:" in *":$bin:"*) ;; *) export PATH="$bin:$PATH" ;; esac
-  fi
-}
-
-# A build folder configured for the other architecture is configured anew.
-wine_check_build_arch() {
-  local cache="$1/CMakeCache.txt"
-  if [ -f "$cache" ] && ! grep -qx "ORFEDA_WINDOWS_ARCH:STRING=$ORFEDA_WINDOWS_ARCH" "$cache"; then
-    echo "configuring $1 anew for $ORFEDA_WINDOWS_ARCH"
-    rm -rf "$1/CMakeCache.txt" "$1/CMakeFiles"
-  fi
-}
 }
 
 wine_select_loader
