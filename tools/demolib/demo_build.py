@@ -7,6 +7,7 @@ from the checkout's path, so two checkouts on one machine do not meet on the sam
 from __future__ import annotations
 
 import os
+import shutil
 import subprocess
 import zlib
 from pathlib import Path
@@ -35,9 +36,16 @@ def ensure_built(jobs: int = 2, quiet: bool = True) -> Path:
     bdir = build_dir()
     url = local_url()
     out = subprocess.DEVNULL if quiet else None
+    # The Windows architecture follows tools/lib/wine.sh (x86_64 where 32-bit Wine cannot
+    # run); a folder configured for the other one is configured anew.
+    arch = os.environ.get("ORFEDA_WINDOWS_ARCH", "i686")
+    cache = bdir / "CMakeCache.txt"
+    if cache.exists() and f"/{arch}-w64-mingw32-gcc-ar" not in cache.read_text():
+        cache.unlink()
+        shutil.rmtree(bdir / "CMakeFiles", ignore_errors=True)
     subprocess.run(["cmake", "-S", str(ROOT), "-B", str(bdir), "-G", "Ninja",
                     f"-DCMAKE_TOOLCHAIN_FILE={ROOT / 'cmake' / 'mingw-i686.cmake'}",
-                    "-DCMAKE_BUILD_TYPE=Release",
+                    "-DCMAKE_BUILD_TYPE=Release", f"-DORFEDA_WINDOWS_ARCH={arch}",
                     f"-DORFEDA_UPDATE_SERVER_URL={url}", f"-DORFEDA_PARTNER_PLATFORM_URL={url}"],
                    check=True, stdout=out)
     # Build only what exists in this checkout (the trust helper comes with the transport).

@@ -12,7 +12,8 @@ STARTED_PIDS=()
 # The Windows architecture the tests build for. setup.exe ships as a 32-bit program, and
 # 32-bit Wine needs the kernel's 32-bit support; a machine booted without it (the 32-bit
 # loader then fails with "Exec format error") builds the same code for x86_64 and runs it
-# with the 64-bit Wine, which the wrapper put first on PATH below provides as "wine".
+# with the 64-bit Wine, which the wrapper put first on PATH below provides as "wine" (and
+# "wine-stable").
 wine_select_loader() {
   if [ -z "${ORFEDA_WINDOWS_ARCH:-}" ]; then
     if /usr/lib/wine/wine --version >/dev/null 2>&1 || [ ! -x /usr/lib/wine/wine64 ]; then
@@ -28,6 +29,8 @@ wine_select_loader() {
     printf '%s\n' '#!/bin/sh' '# The 64-bit Wine loader (this machine cannot run the 32-bit one).' \
       'export WINELOADER=/usr/lib/wine/wine64' 'exec /usr/lib/wine/wine64 "$@"' >"$bin/wine"
     chmod +x "$bin/wine"
+    # Debian's winepath, wineboot, ... start "wine-stable", which would pick the 32-bit loader.
+    ln -sf wine "$bin/wine-stable"
     case ":$PATH:" in *":$bin:"*) ;; *) export PATH="$bin:$PATH" ;; esac
   fi
 }
@@ -35,7 +38,7 @@ wine_select_loader() {
 # A build folder configured for the other architecture is configured anew.
 wine_check_build_arch() {
   local cache="$1/CMakeCache.txt"
-  if [ -f "$cache" ] && ! grep -qx "ORFEDA_WINDOWS_ARCH:STRING=$ORFEDA_WINDOWS_ARCH" "$cache"; then
+  if [ -f "$cache" ] && ! grep -q "^CMAKE_CXX_COMPILER_AR:FILEPATH=.*/$ORFEDA_WINDOWS_ARCH-w64-mingw32-" "$cache"; then
     echo "configuring $1 anew for $ORFEDA_WINDOWS_ARCH"
     rm -rf "$1/CMakeCache.txt" "$1/CMakeFiles"
   fi
@@ -83,7 +86,8 @@ stop_started() {
 # The Windows architecture the tests build for. setup.exe ships as a 32-bit program, and
 # 32-bit Wine needs the kernel's 32-bit support; a machine booted without it (the 32-bit
 # loader then fails with "Exec format error") builds the same code for x86_64 and runs it
-# with the 64-bit Wine, which the wrapper put first on PATH below provides as "wine".
+# with the 64-bit Wine, which the wrapper put first on PATH below provides as "wine" (and
+# "wine-stable").
 wine_select_loader() {
   if [ -z "${ORFEDA_WINDOWS_ARCH:-}" ]; then
     if /usr/lib/wine/wine --version >/dev/null 2>&1 || [ ! -x /usr/lib/wine/wine64 ]; then
@@ -99,6 +103,8 @@ wine_select_loader() {
     printf '%s\n' '#!/bin/sh' '# The 64-bit Wine loader (this machine cannot run the 32-bit one).' \
       'export WINELOADER=/usr/lib/wine/wine64' 'exec /usr/lib/wine/wine64 "$@"' >"$bin/wine"
     chmod +x "$bin/wine"
+    # Debian's winepath, wineboot, ... start "wine-stable", which would pick the 32-bit loader.
+    ln -sf wine "$bin/wine-stable"
     case ":$PATH:" in *":$bin:"*) ;; *) export PATH="$bin:$PATH" ;; esac
   fi
 }
@@ -106,7 +112,7 @@ wine_select_loader() {
 # A build folder configured for the other architecture is configured anew.
 wine_check_build_arch() {
   local cache="$1/CMakeCache.txt"
-  if [ -f "$cache" ] && ! grep -qx "ORFEDA_WINDOWS_ARCH:STRING=$ORFEDA_WINDOWS_ARCH" "$cache"; then
+  if [ -f "$cache" ] && ! grep -q "^CMAKE_CXX_COMPILER_AR:FILEPATH=.*/$ORFEDA_WINDOWS_ARCH-w64-mingw32-" "$cache"; then
     echo "configuring $1 anew for $ORFEDA_WINDOWS_ARCH"
     rm -rf "$1/CMakeCache.txt" "$1/CMakeFiles"
   fi
