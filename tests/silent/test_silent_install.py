@@ -253,6 +253,10 @@ VARIANTS = [
      ["| FileExists ok *", "Exception Error in: silent install", "EJSONError : *", "exit"]),
     ("driver-1603", [], ("drvfail", {"driver": "fail"}), None, 1603, ["setup finished..."]),
     ("driver-3010", [], ("drvreboot", {"driver": "reboot"}), None, 3010, ["setup finished..."]),
+    # A file that cannot be copied (here a folder in its place) fails the run; the rest is copied.
+    ("file-blocked", [], ("demo", {}), None, 1603, ["RegWriteUninstall ok", "setup finished..."]),
+    ("partner-file-blocked", [], ("pblocked", {"folders": ("files/partner/image/ShortCut.ico",)}),
+     None, 1603, ["RegWriteUninstall ok", "setup finished..."]),
 ]
 
 
@@ -268,6 +272,7 @@ def ends_with(log: list[str], ending: list[str]) -> bool:
 def test_silent_variants(build, certdir, releases, clean, name, args, variant, faults, code, ending):
     root = release_root(releases, variant[0], **variant[1]) if variant else None
     try:
+        prepare_variant(name)
         with update_server(root, certdir, faults):
             result = inst.run_setup(ARGS + args)
         log = result.log
@@ -276,6 +281,18 @@ def test_silent_variants(build, certdir, releases, clean, name, args, variant, f
         check_variant(name, log)
     finally:
         shutil.rmtree(inst.host_path(MY_PATH), ignore_errors=True)
+
+
+def prepare_variant(name: str) -> None:
+    """What the machine holds before the run."""
+    if name == "file-blocked":
+        (inst.host_path(ROOT_WIN) / "readme.txt").mkdir(parents=True)
+
+
+def copy_failures(log: list[str], path: str) -> list[str]:
+    """The system's reasons logged for a file that could not be copied to `path`."""
+    head = f"copy of {path} failed: "
+    return [line[len(head):] for line in log if line.startswith(head)]
 
 
 def check_variant(name: str, log: list[str]) -> None:
@@ -319,6 +336,20 @@ def check_variant(name: str, log: list[str]) -> None:
         assert f"Execution of {DRIVER_LOG} failed." in log
         assert "InstallPrinter failed" in log
         assert f"Execution of {OEM_LOG} succeed." in log
+    elif name == "file-blocked":
+        reasons = copy_failures(log, ROOT_WIN + r"\readme.txt")
+        assert len(reasons) == 1 and reasons[0], log
+        assert f"copy of files failed with error: 1 file could not be copied into '{ROOT_WIN}'" in log
+        # The copy went on with the other files, and so did the run.
+        for rel in ("Orfeda.exe", "uninstall.exe", "doc/manual.txt", f"partner/nova/{release.DRIVER}"):
+            assert (installed / rel).is_file(), rel
+        assert "Install Printer ok" in log
+    elif name == "partner-file-blocked":
+        partner = inst.TEMP_WIN + r"\Orfeda\orfeda_release\files\partner"
+        reasons = copy_failures(log, partner + r"\image\ShortCut.ico")
+        assert len(reasons) == 1 and reasons[0], log
+        assert f"copy of files failed with error: 1 file could not be copied into '{partner}'" in log
+        assert (installed / "partner" / "nova" / release.DRIVER).is_file()
     elif name == "driver-3010":
         i = log.index(f"Execution of {DRIVER_LOG} succeed.")
         assert "restart" in log[i + 1]
