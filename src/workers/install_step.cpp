@@ -5,11 +5,25 @@
 
 #include "install/config_files.h"
 #include "install/files.h"
+#include "install/folder_security.h"
 #include "install/manifest.h"
 #include "install/registry_records.h"
 #include "log/log.h"
 #include "state/state.h"
 #include "workers/printer_packages.h"
+#include "workers/silent_params.h"
+
+namespace {
+
+// Below Program Files a new install root inherits its access rules. Anywhere else the
+// folders created for it get the same rules, so that no user can replace the program the
+// links start (for every user when installed for all).
+bool CreateInstallRoot(const std::string& root) {
+  if (silent::IsInsideFolder(root, ProgramFilesDir)) return ForceDirectories(root);
+  return ForceProtectedDirectories(root);
+}
+
+}  // namespace
 
 bool InstallComponents(bool& restartRequired) {
   bool ok = true;
@@ -19,7 +33,7 @@ bool InstallComponents(bool& restartRequired) {
     if (component.name != "Orfeda") continue;
     WriteLog("component : " + component.name);
     WriteLog("ForceDirectories " + InstallRec.InstPath +
-             (ForceDirectories(InstallRec.InstPath) ? " ok" : " error"));
+             (CreateInstallRoot(InstallRec.InstPath) ? " ok" : " error"));
     WriteLog(CreateProductIni() ? "CreateOrfedaini ok" : "CreateOrfedaini error");
     WriteLog(WriteUpdaterCfg() ? "Createupdatercfg ok" : "Createupdatercfg error");
     WriteOptionsKey();

@@ -4,6 +4,7 @@
 #include "log/log.h"
 #include "log/log_platform.h"
 #include "workers/silent_install.h"
+#include "workers/silent_params.h"
 
 namespace {
 bool CreateFolderWithParents(const std::string& folder) {
@@ -24,7 +25,10 @@ bool CheckSilentParameters(const std::function<bool(const std::string&)>& canCre
 
   if (InstallRec.InstPath.empty()) {
     InstallRec.InstPath = ProgramFilesDir + "\\" + InstallRec.Provider + "\\" + InstallRec.Producer;
-  } else if (!canCreateFolder(InstallRec.InstPath)) {
+  } else if (!silent::IsAbsolutePath(InstallRec.InstPath) ||
+             !canCreateFolder(InstallRec.InstPath)) {
+    // A relative path would depend on the folder the program was started in and end up
+    // as such in the registry and the machine's environment: it is not tried at all.
     WriteLog(txtNoWritePermission);
     WriteLog("abort Setup...");
     return false;

@@ -10,6 +10,14 @@ namespace silent {
 // "..", no control characters, and no characters Windows refuses in file names.
 bool IsSafeDownloadName(const std::string& name);
 
+// A path that names one place whatever the current drive and folder: a drive letter with
+// ":\" ("D:\Apps") or a UNC path with server and share ("\\server\share\Apps"). Relative
+// paths ("apps", "\apps", "D:apps") and device paths ("\\?\...", "\\.\...") are not.
+bool IsAbsolutePath(const std::string& path);
+
+// Whether `path` is `folder` or lies below it (letter case ignored, "\" separates).
+bool IsInsideFolder(const std::string& path, const std::string& folder);
+
 // The folder an archive is unpacked into: the name without the text from its last "." on;
 // a name without "." stays as it is.
 std::string ArchiveFolderName(const std::string& name);

@@ -224,6 +224,9 @@ def test_a_later_run_installs_the_new_release_over_the_old_download(build, certd
 # --- variants -----------------------------------------------------------------------------
 
 MY_PATH = r"C:\silent-target"
+NO_WRITE_PERMISSION = ("You dont have the permission to wright in your choosen folder.\n\r\n\r"
+                       "Please choose another destination Folder.")
+PROGRAM_FILES_SDDL = "D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)"
 
 VARIANTS = [
     # id, extra args, release variant (name, release changes), faults, exit code, log ending
@@ -234,8 +237,9 @@ VARIANTS = [
     ("language-french", ["/language", "French"], ("demo", {}), None, 0, ["setup finished..."]),
     ("path-given", ["/path", MY_PATH], ("demo", {}), None, 0, ["setup finished..."]),
     ("path-unwritable", ["/path", r"Q:\no\such\drive"], ("demo", {}), None, 1603,
-     ["You dont have the permission to wright in your choosen folder.\n\r\n\rPlease choose another "
-      "destination Folder.", "abort Setup...", "exit"]),
+     [NO_WRITE_PERMISSION, "abort Setup...", "exit"]),
+    ("path-relative", ["/path", "relapps"], ("demo", {}), None, 1603,
+     [NO_WRITE_PERMISSION, "abort Setup...", "exit"]),
     ("version-known", ["/version", "2.4.0.0"], ("demo", {}), None, 0, ["setup finished..."]),
     ("version-unknown", ["/version", "9.9.9.9"], ("demo", {}), None, 1603,
      ["| get defined version...", "validate of 9.9.9.9 failed"]),
@@ -283,6 +287,26 @@ def test_silent_variants(build, certdir, releases, clean, name, args, variant, f
         shutil.rmtree(inst.host_path(MY_PATH), ignore_errors=True)
 
 
+def dacl_tool(*args: str) -> dict[str, str]:
+    """Runs the dacl helper; returns {path: DACL as SDDL text}."""
+    proc = subprocess.run(["wine", str(release.win32_build() / "tests" / "silent" / "dacl.exe"), *args],
+                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL,
+                          text=True, timeout=60)
+    return dict(line.strip().split("|", 1) for line in proc.stdout.splitlines() if "|" in line)
+
+
+def program_files_dacl() -> str:
+    """What the file system keeps of Program Files' access rules on a folder made with them.
+    Wine keeps no DACL of a file itself (it maps it to the Unix mode and derives the DACL it
+    reports from that), so folders are compared with this reference rather than the text."""
+    folder = r"C:\silent-dacl-reference"
+    shutil.rmtree(inst.host_path(folder), ignore_errors=True)
+    try:
+        return dacl_tool("make", folder, PROGRAM_FILES_SDDL)[folder]
+    finally:
+        shutil.rmtree(inst.host_path(folder), ignore_errors=True)
+
+
 def prepare_variant(name: str) -> None:
     """What the machine holds before the run."""
     if name == "file-blocked":
@@ -315,9 +339,16 @@ def check_variant(name: str, log: list[str]) -> None:
         assert (inst.host_path(target) / "Orfeda.exe").is_file()
         assert not installed.exists()
         assert inst.reg_query(rf"HKLM\{inst.PRODUCT_KEY}\uninstall")["InstPath"] == target
-    elif name == "path-unwritable":
+        # The folders made for the install root outside Program Files get its access rules;
+        # the folder the administrator named stays as it is.
+        wanted = program_files_dacl()
+        found = dacl_tool("show", target, MY_PATH + r"\Palvoro Fax", MY_PATH)
+        assert found[target] == wanted and found[MY_PATH + r"\Palvoro Fax"] == wanted, found
+        assert found[MY_PATH] != wanted, found
+    elif name in ("path-unwritable", "path-relative"):
         assert not inst.host_path(inst.TEMP_WIN + r"\Orfeda").exists()
         assert "silent install started..." not in log
+        assert not (Path.cwd() / "relapps").exists()  # not even tried
     elif name == "version-known":
         assert "Version:  2.4.0.0" in log
         entry = inst.reg_query(rf"HKLM\{inst.UNINSTALL_PARENT}\{inst.APPLICATION}", "64")
