@@ -3,6 +3,7 @@
 #include <exception>
 #include <string>
 
+#include "base/text.h"
 #include "install/config_files.h"
 #include "install/files.h"
 #include "install/folder_security.h"
@@ -61,9 +62,12 @@ bool InstallPrinterPackages(bool& restartRequired) {
   SetMachineEnvironment("ORFEDAINSTALLPATH", exe);
   const std::string nova = InstallRec.FromDir + "\\files\\partner\\nova\\";
   const bool wow64 = IsWow64();
+  // Nobody is there to answer a package's dialogs in a silent run; its log joins setup's.
+  const std::string logFolder = LogFilePath.empty() ? TempDir : text::ExtractFileDir(LogFilePath);
+  const PackageStart start = SilentMode ? PackageStart::Quiet(logFolder) : PackageStart::Shell();
   bool ok = true;
   for (const char* base : {"novaPDF8PrinterDriver", "novaPDF8OEM"}) {
-    switch (RunPrinterPackage(nova, base, wow64)) {
+    switch (RunPrinterPackage(nova, base, wow64, start)) {
       case PackageResult::Failed: ok = false; break;
       case PackageResult::RestartRequired: restartRequired = true; break;
       case PackageResult::Succeeded:

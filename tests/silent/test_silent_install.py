@@ -204,6 +204,9 @@ def test_silent_install_for_all_users(build, certdir, releases, clean):
         assert marker.is_file(), script
     assert (inst.host_path(rf"C:\Program Files\{release.DRIVER_FOLDER}") / release.DRIVER_MARKER).is_file()
     assert (inst.host_path(rf"C:\Program Files\{release.OEM_FOLDER}") / release.OEM_MARKER).is_file()
+    # Run by msiexec without a user interface: each package's verbose log lies next to setup's.
+    for name in (DRIVER_LOG, OEM_LOG):
+        assert package_log(name).stat().st_size > 0, name
     assert not (build / "DelZip192.dll").exists()
     assert not (build / "DelZip192x64.dll").exists()
 
@@ -313,6 +316,11 @@ def prepare_variant(name: str) -> None:
         (inst.host_path(ROOT_WIN) / "readme.txt").mkdir(parents=True)
 
 
+def package_log(name: str) -> Path:
+    """The Windows Installer log of a driver package, in TEMP next to setup's log."""
+    return inst.host_path(inst.TEMP_WIN) / f"{name}.log"
+
+
 def copy_failures(log: list[str], path: str) -> list[str]:
     """The system's reasons logged for a file that could not be copied to `path`."""
     head = f"copy of {path} failed: "
@@ -365,6 +373,9 @@ def check_variant(name: str, log: list[str]) -> None:
         assert all(link.is_file() for link in inst.links("all").values())
     elif name == "driver-1603":
         assert f"Execution of {DRIVER_LOG} failed." in log
+        driver_log = inst.TEMP_WIN + rf"\{DRIVER_LOG}.log"
+        assert f"Windows Installer log of {DRIVER_LOG}: {driver_log}" in log
+        assert package_log(DRIVER_LOG).stat().st_size > 0
         assert "InstallPrinter failed" in log
         assert f"Execution of {OEM_LOG} succeed." in log
     elif name == "file-blocked":
@@ -385,3 +396,5 @@ def check_variant(name: str, log: list[str]) -> None:
         i = log.index(f"Execution of {DRIVER_LOG} succeed.")
         assert "restart" in log[i + 1]
         assert "InstallPrinter failed" not in log and "Install Printer ok" in log
+        assert package_log(DRIVER_LOG).is_file()  # /norestart: the package only asks
+        assert (inst.host_path(rf"C:\Program Files\{release.DRIVER_FOLDER}") / release.DRIVER_MARKER).is_file()

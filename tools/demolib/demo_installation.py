@@ -209,13 +209,14 @@ def report(result: RunResult, users: str = "all", install_root_win: str = DEFAUL
 
 def clean_installation(extra_roots=()) -> None:
     """Puts the prefix back to a machine without the application: install root, download
-    area, setup logs, links, registry keys, the environment variable and the demo driver
+    area, setup's and the driver packages' logs, links, registry keys, the environment variable and the demo driver
     packages' files."""
     for root in (DEFAULT_ROOT_WIN, *extra_roots):
         shutil.rmtree(host_path(root), ignore_errors=True)
     shutil.rmtree(host_path(TEMP_WIN + r"\Orfeda"), ignore_errors=True)
-    for log in host_path(TEMP_WIN).glob("Setup_*.log"):
-        log.unlink()
+    for pattern in ("Setup_*.log", "novaPDF8*.log"):  # setup's logs and the driver packages'
+        for log in host_path(TEMP_WIN).glob(pattern):
+            log.unlink()
     for users in ("all", "me"):
         for link in links(users).values():
             if link.exists():
