@@ -264,7 +264,19 @@ VARIANTS = [
     ("file-blocked", [], ("demo", {}), None, 1603, ["RegWriteUninstall ok", "setup finished..."]),
     ("partner-file-blocked", [], ("pblocked", {"folders": ("files/partner/image/ShortCut.ico",)}),
      None, 1603, ["RegWriteUninstall ok", "setup finished..."]),
+    # Nobody may be at the screen: no dialog is shown, and every message box closes itself
+    # (after BOX_TIMEOUT_MS here) with the exit code of what happened.
+    ("help-text", ["-bogus"], ("demo", {}), None, 1639, ["start silent install", "check parameter...", "exit"]),
+    ("debug-no-password", ["-debug"], ("demo", {}), None, 0, ["setup finished..."]),
+    ("temp-nowhere", [], ("demo", {}), None, 1603, []),
+    ("dotnet-missing", [], ("demo", {}), None, 1603, []),
 ]
+
+# The test hook that shortens the 60 s after which a silent run's boxes close themselves, and
+# what else a variant's Windows environment holds.
+BOX_TIMEOUT_MS = "3000"
+VARIANT_ENV = {"temp-nowhere": {"TEMP": r"Q:\nowhere"}}
+BOX_VARIANTS = ("help-text", "temp-nowhere", "dotnet-missing")
 
 
 def ends_with(log: list[str], ending: list[str]) -> bool:
@@ -280,14 +292,19 @@ def test_silent_variants(build, certdir, releases, clean, name, args, variant, f
     root = release_root(releases, variant[0], **variant[1]) if variant else None
     try:
         prepare_variant(name)
+        env = {"ORFEDA_SILENT_BOX_TIMEOUT_MS": BOX_TIMEOUT_MS, **VARIANT_ENV.get(name, {})}
         with update_server(root, certdir, faults):
-            result = inst.run_setup(ARGS + args)
+            result = inst.run_setup(ARGS + args, timeout=150 if name in BOX_VARIANTS else 300, env=env)
         log = result.log
         assert result.exit_code == code, "\n".join(log)
         assert ends_with(log, ending), "log ends:\n" + "\n".join(log[-12:])
+        if name in BOX_VARIANTS:
+            assert result.seconds < 60  # closed by the test's time-out, not the real one
         check_variant(name, log)
     finally:
         shutil.rmtree(inst.host_path(MY_PATH), ignore_errors=True)
+        if name == "dotnet-missing":
+            set_dotnet(True)
 
 
 def dacl_tool(*args: str) -> dict[str, str]:
@@ -310,10 +327,19 @@ def program_files_dacl() -> str:
         shutil.rmtree(inst.host_path(folder), ignore_errors=True)
 
 
+def set_dotnet(present: bool) -> None:
+    """Registers .NET Framework 4 in the 32-bit view, or removes it."""
+    key = r"HKLM\Software\Microsoft\Net Framework Setup\NDP\v4"
+    subprocess.run(["wine", "reg", "add" if present else "delete", key, "/reg:32", "/f"],
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+
+
 def prepare_variant(name: str) -> None:
     """What the machine holds before the run."""
     if name == "file-blocked":
         (inst.host_path(ROOT_WIN) / "readme.txt").mkdir(parents=True)
+    elif name == "dotnet-missing":
+        set_dotnet(False)
 
 
 def package_log(name: str) -> Path:
@@ -361,6 +387,16 @@ def check_variant(name: str, log: list[str]) -> None:
         assert "Version:  2.4.0.0" in log
         entry = inst.reg_query(rf"HKLM\{inst.UNINSTALL_PARENT}\{inst.APPLICATION}", "64")
         assert entry["DisplayVersion"] == "2.4.0.0"
+    elif name == "debug-no-password":
+        # Logged right after the banner; debug mode stays off and the install runs as usual.
+        assert log[6:8] == ["No debug password dialog in a silent run. Debugging disabled.",
+                            "start silent install"], log[:9]
+        assert (installed / "Orfeda.exe").is_file()
+    elif name in ("help-text", "temp-nowhere", "dotnet-missing"):
+        assert not installed.exists()
+        assert not inst.host_path(inst.TEMP_WIN + r"\Orfeda").exists()
+        if name != "help-text":
+            assert log == []  # ended before the log could be (or was) created
     elif name in ("version-unknown", "checksum-mismatch", "download-refused", "server-down",
                   "empty-file-list", "broken-manifest"):
         assert not installed.exists()

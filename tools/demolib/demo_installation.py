@@ -109,10 +109,12 @@ def log_lines(path: Path | None) -> list[str]:
     return out
 
 
-def run_setup(args: list[str], timeout: float = 300) -> RunResult:
-    """Runs setup.exe under Wine through runexit, which reports its full exit code."""
+def run_setup(args: list[str], timeout: float = 300, env: dict[str, str] | None = None) -> RunResult:
+    """Runs setup.exe under Wine through runexit, which reports its full exit code. `env` sets
+    variables of setup.exe's Windows environment (TEMP included)."""
     start = time.time()
-    proc = subprocess.run(["wine", str(runexit_exe()), str(setup_exe()), *args],
+    settings = [a for name, value in (env or {}).items() for a in ("--env", f"{name}={value}")]
+    proc = subprocess.run(["wine", str(runexit_exe()), *settings, str(setup_exe()), *args],
                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL,
                           timeout=timeout, text=True)
     seconds = time.time() - start
