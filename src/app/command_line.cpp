@@ -62,14 +62,19 @@ void ParseArguments(const std::vector<std::string>& argv, TCommandLineUi& ui) {
     const std::string a = ui.Lower(arg[i]);
     if (a == "-debug") {
       std::string candidate;
-      if (arg.HasValueAfter(i)) {
+      const bool given = arg.HasValueAfter(i);
+      if (given) {
         ++i;
         candidate = arg[i];
-      } else {
+      } else if (!Unattended) {
         candidate = ui.AskDebugPassword();
       }
       if (candidate == kDebugPassword) {
         DebugMode = true;
+      } else if (Unattended) {
+        // Nobody would answer the dialog or read the box: the log tells instead.
+        DebugModeRefusal = given ? "Wrong Debug Password. Debugging disabled."
+                                 : "No debug password dialog in a silent run. Debugging disabled.";
       } else {
         ui.ShowMessage("Wrong Debug Password. Debugging disabled.");
       }
@@ -108,6 +113,24 @@ void ParseArguments(const std::vector<std::string>& argv, TCommandLineUi& ui) {
     }
     ++i;
   }
+}
+
+bool AsksForSilentRun(const std::vector<std::string>& argv, TCommandLineUi& ui) {
+  const Args arg(argv);
+  for (int i = 1; i <= arg.count(); ++i)
+    if (ui.Lower(arg[i]) == "-silent") return true;
+  return false;
+}
+
+unsigned UnattendedBoxTimeout(const std::string& overrideText) {
+  constexpr unsigned kDefault = 60000;
+  if (overrideText.empty() || overrideText.size() > 5) return kDefault;
+  unsigned value = 0;
+  for (char c : overrideText) {
+    if (c < '0' || c > '9') return kDefault;
+    value = value * 10 + static_cast<unsigned>(c - '0');
+  }
+  return value >= 1 && value <= kDefault ? value : kDefault;
 }
 
 void HandleInstanceArguments(const std::vector<std::string>& argv, TCommandLineUi& ui) {

@@ -29,5 +29,13 @@ std::string HelpText(const std::string& argument, const std::string& title);
 
 // Reads the arguments (args[0] is the program and is never read) into the setup state.
 void ParseArguments(const std::vector<std::string>& args, TCommandLineUi& ui);
+// Whether the arguments ask for a silent run: "-silent" anywhere (letter case ignored), also
+// where the parser would take it as another option's value. Such a run is unattended.
+bool AsksForSilentRun(const std::vector<std::string>& args, TCommandLineUi& ui);
+// The time-out of an unattended run's message boxes: 60 s. Tests may shorten it through the
+// environment variable ORFEDA_SILENT_BOX_TIMEOUT_MS (1 to 60000 ms, read at start-up); any
+// other value is ignored, so it can neither lengthen nor switch off the time-out.
+unsigned UnattendedBoxTimeout(const std::string& overrideText);
+
 // Reads the arguments again for "-shutdown" and "-appversion".
 void HandleInstanceArguments(const std::vector<std::string>& args, TCommandLineUi& ui);

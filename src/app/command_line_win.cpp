@@ -9,6 +9,7 @@
 #include "base/lifecycle.h"
 #include "base/win_text.h"
 #include "ui/message_box.h"
+#include "state/state.h"
 #include "ui/password_form.h"
 
 namespace {
@@ -42,6 +43,14 @@ class WindowsCommandLineUi : public TCommandLineUi {
 };
 
 }  // namespace
+
+void DetectUnattendedRun() {
+  WindowsCommandLineUi ui;
+  Unattended = AsksForSilentRun(ProcessArguments(), ui);
+  wchar_t value[16] = {};
+  const DWORD n = GetEnvironmentVariableW(L"ORFEDA_SILENT_BOX_TIMEOUT_MS", value, 16);
+  UnattendedBoxTimeoutMs = UnattendedBoxTimeout(n > 0 && n < 16 ? Narrow(value) : std::string());
+}
 
 void ParseCommandLine() {
   WindowsCommandLineUi ui;

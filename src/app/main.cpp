@@ -35,6 +35,8 @@ int RunProgram() {
   InitApplication();
   UniqueHandle semaphore;
   try {
+    // Every box from here on knows whether anyone may be there to close it.
+    DetectUnattendedRun();
     semaphore.reset(CreateSemaphoreW(nullptr, 1, 1, kInstanceSemaphore));
     const DWORD created = GetLastError();
     if (!semaphore) RaiseLastOSError();

@@ -55,6 +55,7 @@ void TQDSetupForm::FormCreate() {
     WriteLog("| " + TimeStampText());
     WriteLog(kBannerRule);
     WriteLog(kBannerRule);
+    if (!DebugModeRefusal.empty()) WriteLog(DebugModeRefusal);
     if (SilentMode) {
       WriteLog("start silent install");
       WriteLog("check parameter...");

@@ -97,20 +97,36 @@ std::wstring RootOf(const std::wstring& full) {
   return full;
 }
 
-void CopyTreeW(const std::wstring& source, const std::wstring& destination) {
+// One log line per entry that could not be copied, with the system's reason.
+void LogCopyFailure(const std::wstring& path, DWORD error, unsigned& failures) {
+  WriteLog("copy of " + Narrow(path) + " failed: " + SystemErrorText(error));
+  ++failures;
+}
+
+// Copies what it can and counts (and logs) what it could not.
+void CopyTreeW(const std::wstring& source, const std::wstring& destination, unsigned& failures) {
   WIN32_FIND_DATAW fd;
   UniqueFind find(FindFirstFileExW((source + L"\\*").c_str(), FindExInfoBasic, &fd,
                                    FindExSearchNameMatch, nullptr, 0));
-  if (!find) return;
+  if (!find) {
+    LogCopyFailure(source, GetLastError(), failures);  // a folder that cannot be read
+    return;
+  }
   do {
     if (IsDots(fd.cFileName)) continue;
     std::wstring from = source + L"\\" + fd.cFileName;
     std::wstring to = destination + L"\\" + fd.cFileName;
     if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      CreateDirectoryW(to.c_str(), nullptr);
-      CopyTreeW(from, to);
-    } else {
-      CopyFileW(from.c_str(), to.c_str(), FALSE);  // a file that cannot be copied is skipped
+      if (!CreateDirectoryW(to.c_str(), nullptr)) {
+        const DWORD error = GetLastError();
+        const DWORD attrs = Attributes(to);
+        // A file in the folder's place: every file below fails as well and says so.
+        if (attrs == INVALID_FILE_ATTRIBUTES || !(attrs & FILE_ATTRIBUTE_DIRECTORY))
+          LogCopyFailure(to, error, failures);
+      }
+      CopyTreeW(from, to, failures);
+    } else if (!CopyFileW(from.c_str(), to.c_str(), FALSE)) {
+      LogCopyFailure(to, GetLastError(), failures);
     }
   } while (FindNextFileW(find.get(), &fd));
 }
@@ -357,7 +373,11 @@ void CopyFolderTree(const std::string& source, const std::string& destination) {
     throw Exception("Destination '" + destination + "' lies inside the source '" + source + "'");
   if (!ForceDirectories(Narrow(to)))
     throw Exception("Cannot create the destination folder '" + destination + "'");
-  CopyTreeW(from, to);
+  unsigned failures = 0;
+  CopyTreeW(from, to, failures);
+  if (failures > 0)
+    throw EOSError(std::to_string(failures) + (failures == 1 ? " file" : " files") +
+                   " could not be copied into '" + destination + "'");
 }
 
 void ListProcessNames(std::vector<std::string>& names) {

@@ -59,9 +59,11 @@ std::string SystemDrive();
 void ClearFolderExcept(const std::string& folder, const std::vector<std::string>& keep);
 
 // Copies the contents of `source` recursively into `destination` (created as needed),
-// overwriting files; a file that cannot be copied is skipped. Raises Exception for an
-// invalid path, a missing source, a missing destination drive, the same folder on both
-// sides, or a destination inside the source.
+// overwriting files. Raises Exception, before anything is copied, for an invalid path, a
+// missing source, a missing destination drive, the same folder on both sides, or a
+// destination inside the source. A file or folder that cannot be copied is logged as
+// "copy of <destination path> failed: <system text>" and the copy goes on with the others;
+// when any could not be copied, EOSError saying how many is raised at the end.
 void CopyFolderTree(const std::string& source, const std::string& destination);
 
 // Fills `names` with the image file names of all running processes. Raises EOSError when

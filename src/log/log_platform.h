@@ -30,7 +30,8 @@ std::vector<TDirEntry> ListFiles(const std::string& dir);
 // Deletes a file; failures are ignored.
 void DeleteFileQuiet(const std::string& path);
 
-// Tells the user that the log folder could not be created and requests the end.
+// Tells the user that the log folder could not be created and requests the end (in an
+// unattended run without a box, with exit code 1603).
 void ReportDirectoryError(const std::string& message);
 
 }  // namespace logsys

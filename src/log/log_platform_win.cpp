@@ -7,6 +7,7 @@
 #include "base/win_error.h"
 #include "base/win_text.h"
 #include "log/log_platform.h"
+#include "state/state.h"
 
 namespace logsys {
 
@@ -81,6 +82,12 @@ std::vector<TDirEntry> ListFiles(const std::string& dir) {
 void DeleteFileQuiet(const std::string& path) { DeleteFileW(Widen(path).c_str()); }
 
 void ReportDirectoryError(const std::string& message) {
+  // An unattended run has nobody to read a box (and no log to write it to): it just ends
+  // as failed.
+  if (Unattended) {
+    RequestProgramEnd(1603);
+    return;
+  }
   MessageBoxW(nullptr, Widen(message).c_str(), Widen(ApplicationTitle()).c_str(),
               MB_OK | MB_ICONERROR);
   RequestProgramEnd();

@@ -18,6 +18,14 @@ extern std::string LanguageName;  // English name of the interface language
 extern const std::string PartnerTag;  // fixed for a build: "lumora"
 extern bool DebugMode;
 extern bool SilentMode;
+// Set first thing at start-up when "-silent" is anywhere on the command line: nobody may be
+// there to answer, so no dialog is shown and every message box closes itself after
+// UnattendedBoxTimeoutMs.
+extern bool Unattended;
+extern unsigned UnattendedBoxTimeoutMs;  // 60 s
+// Why "-debug" left debug mode off in an unattended run (no dialog or box may ask or tell
+// there); logged once the log exists. Empty otherwise.
+extern std::string DebugModeRefusal;
 extern std::string LogFilePath;
 extern TLog* SetupLog;  // owned; exists from start-up's log creation to the end
 extern std::string TempDir;

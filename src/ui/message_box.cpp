@@ -4,6 +4,8 @@
 
 #include "base/lifecycle.h"
 #include "base/win_text.h"
+#include "log/log.h"
+#include "state/state.h"
 
 namespace {
 
@@ -26,14 +28,13 @@ void CALLBACK OnTimeout(HWND, UINT, UINT_PTR timer, DWORD) {
   EnumThreadWindows(GetCurrentThreadId(), CloseMessageBoxes, 0);
 }
 
-}  // namespace
-
-bool ShowTimedMessageBox(const std::string& text, const std::string& caption, unsigned timeoutMs) {
+// An OK box with the given style that closes itself after timeoutMs when that is > 0. True
+// when the time-out closed it.
+bool ShowBox(const std::string& text, const std::string& caption, UINT style, unsigned timeoutMs) {
   g_timedOut = false;
   UINT_PTR timer = 0;
   if (timeoutMs > 0) timer = SetTimer(nullptr, 0, timeoutMs, OnTimeout);
-  MessageBoxW(nullptr, Widen(text).c_str(), Widen(caption).c_str(),
-              MB_OK | MB_ICONERROR | MB_SETFOREGROUND | MB_TASKMODAL);
+  MessageBoxW(nullptr, Widen(text).c_str(), Widen(caption).c_str(), MB_OK | style);
   if (timer) KillTimer(nullptr, timer);
   // A WM_TIMER for the killed timer may still wait in the queue; drop it so it cannot
   // close a later box.
@@ -43,12 +44,27 @@ bool ShowTimedMessageBox(const std::string& text, const std::string& caption, un
   return g_timedOut;
 }
 
-void ShowMessage(const std::string& text) {
-  MessageBoxW(nullptr, Widen(text).c_str(), Widen(ApplicationTitle()).c_str(),
-              MB_OK | MB_TASKMODAL);
+// In an unattended run nobody may be there to close the box: it closes itself, and the log
+// (once it exists) says so.
+void ShowProgramBox(const std::string& text, UINT style) {
+  if (!Unattended) {
+    ShowBox(text, ApplicationTitle(), style, 0);
+    return;
+  }
+  const unsigned ms = UnattendedBoxTimeoutMs;
+  if (ShowBox(text, ApplicationTitle(), style | MB_SETFOREGROUND, ms)) {
+    std::string seconds = std::to_string(ms / 1000);
+    if (ms % 1000) seconds.append(1, '.').append(std::to_string(ms % 1000 / 100));
+    WriteLog("message box closed after " + seconds + " s without an answer: " + text);
+  }
 }
 
-void ShowErrorMessage(const std::string& text) {
-  MessageBoxW(nullptr, Widen(text).c_str(), Widen(ApplicationTitle()).c_str(),
-              MB_OK | MB_ICONERROR | MB_TASKMODAL);
+}  // namespace
+
+bool ShowTimedMessageBox(const std::string& text, const std::string& caption, unsigned timeoutMs) {
+  return ShowBox(text, caption, MB_ICONERROR | MB_SETFOREGROUND | MB_TASKMODAL, timeoutMs);
 }
+
+void ShowMessage(const std::string& text) { ShowProgramBox(text, MB_TASKMODAL); }
+
+void ShowErrorMessage(const std::string& text) { ShowProgramBox(text, MB_ICONERROR | MB_TASKMODAL); }

@@ -2,9 +2,11 @@
 // Message boxes of the program, with the application's title as their caption.
 #include <string>
 
-// An OK box with the text.
+// An OK box with the text. In an unattended run (see Unattended) it closes itself after
+// UnattendedBoxTimeoutMs and the log records that.
 void ShowMessage(const std::string& text);
-// The application's standard error box for an error that ended an operation.
+// The application's standard error box for an error that ended an operation; closes itself
+// in an unattended run like ShowMessage.
 void ShowErrorMessage(const std::string& text);
 
 // An OK error box that closes itself, for runs without anyone at the screen (a deployment

@@ -47,8 +47,10 @@ void ReleaseDownload(TQDAPIClient& client, StatusSink& sink) {
 }
 
 // The partner package: its files join the staging folder's "files\partner" with a version
-// file of their own.
-void PartnerDownload(TQDAPIClient& client, StatusSink& sink) {
+// file of their own. False when some of its files could not be added there (the run goes on,
+// but cannot end as done).
+bool PartnerDownload(TQDAPIClient& client, StatusSink& sink) {
+  bool copied = true;
   const std::string appname = std::string(kQDAPIAppName) + "_" + InstallRec.Partner;
   client.setAppname(appname);
   Authenticate(client, txtPartnerAuthValidate);
@@ -62,11 +64,12 @@ void PartnerDownload(TQDAPIClient& client, StatusSink& sink) {
       txtPartnerDownloading, txtPartnerExtracting, txtPartnerExtractError, txtPartnerDone,
       [](const std::string& version) { WriteLog(txtPartnerVersion + version); },
       [](const TFileList& file) { WriteLog("| " + txtPartnerDownloadFile + file.name); },
-      [&partnerFolder](const std::string& folder) {
+      [&partnerFolder, &copied](const std::string& folder) {
         try {
           CopyFolderTree(folder + "\\files", partnerFolder);
         } catch (const std::exception& e) {
           WriteLog(std::string("copy of files failed with error: ") + e.what());
+          copied = false;
         }
         bool written = false;
         try {
@@ -78,6 +81,7 @@ void PartnerDownload(TQDAPIClient& client, StatusSink& sink) {
       }};
   steps.exitLineOnExtractError = false;
   DownloadPackage(client, InstallRec.PartnerVersion, steps, sink);
+  return copied;
 }
 
 silent::Outcome RunSequence(StatusSink& sink) {
@@ -101,10 +105,10 @@ silent::Outcome RunSequence(StatusSink& sink) {
   WriteLog("InstallRec.Partner := " + InstallRec.Partner);
 
   ReleaseDownload(*client, sink);
-  PartnerDownload(*client, sink);
+  const bool partnerComplete = PartnerDownload(*client, sink);
 
   bool restartRequired = false;
-  const bool installed = InstallComponents(restartRequired);
+  const bool installed = InstallComponents(restartRequired) && partnerComplete;
   RegisterInstallation();
 
   RemoveZipDlls();

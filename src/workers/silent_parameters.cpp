@@ -5,6 +5,7 @@
 #include "base/text.h"
 #include "lang/language.h"
 #include "log/log.h"
+#include "workers/install_root.h"
 
 bool CheckSilentParameters() { return CheckSilentParameters(CanCreateFolder); }
 
@@ -19,7 +20,10 @@ bool CheckSilentParameters(const std::function<bool(const std::string&)>& canCre
 
   if (InstallRec.InstPath.empty()) {
     InstallRec.InstPath = ProgramFilesDir + "\\" + InstallRec.Provider + "\\" + InstallRec.Producer;
-  } else if (!canCreateFolder(InstallRec.InstPath)) {
+  } else if (!silent::IsAbsolutePath(InstallRec.InstPath) ||
+             !canCreateFolder(InstallRec.InstPath)) {
+    // A relative path would depend on the folder the program was started in and end up
+    // as such in the registry and the machine's environment: it is not tried at all.
     WriteLog(txtNoWritePermission);
     WriteLog("abort Setup...");
     return false;

@@ -116,6 +116,53 @@ TEST(CommandLineDialog, EscapeMeansWrongPassword) {
   EXPECT_TRUE(right.messages.empty());
 }
 
+TEST(UnattendedRun, SilentAnywhereOnTheCommandLine) {
+  RecordingUi ui;
+  EXPECT_TRUE(AsksForSilentRun(Argv({"-SILENT", "/username", "u"}), ui));
+  EXPECT_TRUE(AsksForSilentRun(Argv({"-bogus", "-silent"}), ui));
+  EXPECT_TRUE(AsksForSilentRun(Argv({"-appversion", "-Silent"}), ui));  // the parser skips it
+  EXPECT_FALSE(AsksForSilentRun(Argv({}), ui));
+  EXPECT_FALSE(AsksForSilentRun(Argv({"-debug", "silent", "/silent", "-silently"}), ui));
+  EXPECT_FALSE(AsksForSilentRun({"-silent"}, ui));  // the program's own name is no argument
+}
+
+TEST(UnattendedRun, BoxTimeOutCanOnlyBeShortened) {
+  EXPECT_EQ(UnattendedBoxTimeout(""), 60000u);
+  EXPECT_EQ(UnattendedBoxTimeout("2000"), 2000u);
+  EXPECT_EQ(UnattendedBoxTimeout("1"), 1u);
+  EXPECT_EQ(UnattendedBoxTimeout("60000"), 60000u);
+  for (const char* ignored : {"0", "00000", "60001", "99999", "123456", "-5", "+5", " 20", "1e3", "abc"})
+    EXPECT_EQ(UnattendedBoxTimeout(ignored), 60000u) << ignored;
+}
+
+TEST(UnattendedRun, DebugPasswordIsNeitherAskedForNorRefusedInABox) {
+  struct Case {
+    std::vector<std::string> args;
+    bool debug;
+    std::string refusal;
+  } cases[] = {
+      {{"-debug", "-silent"}, false, "No debug password dialog in a silent run. Debugging disabled."},
+      {{"-silent", "-debug"}, false, "No debug password dialog in a silent run. Debugging disabled."},
+      {{"-silent", "-debug", "guess"}, false, "Wrong Debug Password. Debugging disabled."},
+      {{"-silent", "-debug", "zorqin"}, true, ""},
+  };
+  for (const auto& c : cases) {
+    ResetSetupState();
+    Unattended = true;
+    RecordingUi ui;
+    ui.dialogAnswer = "zorqin";  // would switch debug mode on if the dialog were shown
+    std::vector<std::string> argv{"setup.exe"};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    ParseArguments(argv, ui);
+    const std::string name = ::testing::PrintToString(c.args);
+    EXPECT_EQ(ui.dialogs, 0) << name;
+    EXPECT_TRUE(ui.messages.empty()) << name;
+    EXPECT_EQ(DebugMode, c.debug) << name;
+    EXPECT_EQ(DebugModeRefusal, c.refusal) << name;
+  }
+  ResetSetupState();
+}
+
 TEST(HelpText, ExactText) {
   const std::string expected =
       "Parameter \"-Foo\" unknown.\r\n\r\nsetup Help\r\n\r\nPossible Parameter\r\n\r\n"

@@ -51,4 +51,15 @@ INSTANTIATE_TEST_SUITE_P(
         ParamCase{"FolderNotWritable", "Q:\\nope", "", "", false, false, "", "", ""}),
     [](const ::testing::TestParamInfo<ParamCase>& i) { return std::string(i.param.name); });
 
+TEST(SilentParameters, RelativeOrDevicePathIsRefusedWithoutCreatingAnything) {
+  for (const char* path : {"relapps", "apps\\x", "\\apps", "D:apps", "\\\\?\\C:\\apps"}) {
+    ResetSetupState();
+    ProgramFilesDir = "C:\\Program Files (x86)";
+    InstallRec.InstPath = path;
+    bool tested = false;
+    EXPECT_FALSE(CheckSilentParameters([&](const std::string&) { return tested = true; })) << path;
+    EXPECT_FALSE(tested) << path;
+  }
+}
+
 }  // namespace

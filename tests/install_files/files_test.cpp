@@ -13,6 +13,7 @@
 #include "base/errors.h"
 #include "base/file_system.h"
 #include "base/text.h"
+#include "base/win_error.h"
 #include "base/win_text.h"
 #include "base/lifecycle.h"
 #include "install/files.h"
@@ -207,6 +208,38 @@ TEST(CopyFolderTree, CopiesRecursivelyAndOverwrites) {
 
   CopyFolderTree(dir / "src", dir / "new\\root");  // missing destination parents are created
   EXPECT_EQ(ReadFileBytes(dir / "new\\root\\bin\\lang\\de.txt"), "de");
+}
+
+TEST(CopyFolderTree, ReportsEveryFileItCouldNotCopyAndCopiesTheRest) {
+  ScratchFolder dir;
+  ForceDirectories(dir / "src\\sub");
+  for (const char* name : {"a.txt", "blocked.txt", "in-use.txt", "z.txt", "sub\\b.txt"})
+    WriteFileBytes(dir / "src" + "\\" + name, std::string("new ") + name);
+  ForceDirectories(dir / "dst\\blocked.txt");  // a folder where a file should go
+  WriteFileBytes(dir / "dst\\in-use.txt", "old");
+  // Held open without sharing by another program.
+  HANDLE held = CreateFileW(Widen(dir / "dst\\in-use.txt").c_str(), GENERIC_READ, 0, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  LogCapture log;
+  try {
+    CopyFolderTree(dir / "src", dir / "dst");
+    ADD_FAILURE() << "a copy with failures reported success";
+  } catch (const EOSError& e) {
+    EXPECT_EQ(std::string(e.what()), "2 files could not be copied into '" + (dir / "dst") + "'");
+  }
+  CloseHandle(held);
+  EXPECT_EQ(ReadFileBytes(dir / "dst\\a.txt"), "new a.txt");
+  EXPECT_EQ(ReadFileBytes(dir / "dst\\z.txt"), "new z.txt");
+  EXPECT_EQ(ReadFileBytes(dir / "dst\\sub\\b.txt"), "new sub\\b.txt");
+  EXPECT_EQ(ReadFileBytes(dir / "dst\\in-use.txt"), "old");
+  std::vector<std::string> failures;
+  for (const auto& line : log.Lines())
+    if (line.rfind("copy of ", 0) == 0) failures.push_back(line);
+  ASSERT_EQ(failures.size(), 2u) << ::testing::PrintToString(log.Lines());
+  std::sort(failures.begin(), failures.end());
+  EXPECT_EQ(failures[0], "copy of " + (dir / "dst\\blocked.txt") + " failed: " + SystemErrorText(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(failures[1], "copy of " + (dir / "dst\\in-use.txt") + " failed: " + SystemErrorText(ERROR_SHARING_VIOLATION));
 }
 
 TEST(CopyFolderTree, RefusesBadArguments) {

@@ -204,6 +204,9 @@ def test_silent_install_for_all_users(build, certdir, releases, clean):
         assert marker.is_file(), script
     assert (inst.host_path(rf"C:\Program Files\{release.DRIVER_FOLDER}") / release.DRIVER_MARKER).is_file()
     assert (inst.host_path(rf"C:\Program Files\{release.OEM_FOLDER}") / release.OEM_MARKER).is_file()
+    # Run by msiexec without a user interface: each package's verbose log lies next to setup's.
+    for name in (DRIVER_LOG, OEM_LOG):
+        assert package_log(name).stat().st_size > 0, name
     assert not (build / "DelZip192.dll").exists()
     assert not (build / "DelZip192x64.dll").exists()
 
@@ -224,6 +227,9 @@ def test_a_later_run_installs_the_new_release_over_the_old_download(build, certd
 # --- variants -----------------------------------------------------------------------------
 
 MY_PATH = r"C:\silent-target"
+NO_WRITE_PERMISSION = ("You dont have the permission to wright in your choosen folder.\n\r\n\r"
+                       "Please choose another destination Folder.")
+PROGRAM_FILES_SDDL = "D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)"
 
 VARIANTS = [
     # id, extra args, release variant (name, release changes), faults, exit code, log ending
@@ -234,8 +240,9 @@ VARIANTS = [
     ("language-french", ["/language", "French"], ("demo", {}), None, 0, ["setup finished..."]),
     ("path-given", ["/path", MY_PATH], ("demo", {}), None, 0, ["setup finished..."]),
     ("path-unwritable", ["/path", r"Q:\no\such\drive"], ("demo", {}), None, 1603,
-     ["You dont have the permission to wright in your choosen folder.\n\r\n\rPlease choose another "
-      "destination Folder.", "abort Setup...", "exit"]),
+     [NO_WRITE_PERMISSION, "abort Setup...", "exit"]),
+    ("path-relative", ["/path", "relapps"], ("demo", {}), None, 1603,
+     [NO_WRITE_PERMISSION, "abort Setup...", "exit"]),
     ("version-known", ["/version", "2.4.0.0"], ("demo", {}), None, 0, ["setup finished..."]),
     ("version-unknown", ["/version", "9.9.9.9"], ("demo", {}), None, 1603,
      ["| get defined version...", "validate of 9.9.9.9 failed"]),
@@ -253,7 +260,23 @@ VARIANTS = [
      ["| FileExists ok *", "Exception Error in: silent install", "EJSONError : *", "exit"]),
     ("driver-1603", [], ("drvfail", {"driver": "fail"}), None, 1603, ["setup finished..."]),
     ("driver-3010", [], ("drvreboot", {"driver": "reboot"}), None, 3010, ["setup finished..."]),
+    # A file that cannot be copied (here a folder in its place) fails the run; the rest is copied.
+    ("file-blocked", [], ("demo", {}), None, 1603, ["RegWriteUninstall ok", "setup finished..."]),
+    ("partner-file-blocked", [], ("pblocked", {"folders": ("files/partner/image/ShortCut.ico",)}),
+     None, 1603, ["RegWriteUninstall ok", "setup finished..."]),
+    # Nobody may be at the screen: no dialog is shown, and every message box closes itself
+    # (after BOX_TIMEOUT_MS here) with the exit code of what happened.
+    ("help-text", ["-bogus"], ("demo", {}), None, 1639, ["start silent install", "check parameter...", "exit"]),
+    ("debug-no-password", ["-debug"], ("demo", {}), None, 0, ["setup finished..."]),
+    ("temp-nowhere", [], ("demo", {}), None, 1603, []),
+    ("dotnet-missing", [], ("demo", {}), None, 1603, []),
 ]
+
+# The test hook that shortens the 60 s after which a silent run's boxes close themselves, and
+# what else a variant's Windows environment holds.
+BOX_TIMEOUT_MS = "3000"
+VARIANT_ENV = {"temp-nowhere": {"TEMP": r"Q:\nowhere"}}
+BOX_VARIANTS = ("help-text", "temp-nowhere", "dotnet-missing")
 
 
 def ends_with(log: list[str], ending: list[str]) -> bool:
@@ -268,14 +291,66 @@ def ends_with(log: list[str], ending: list[str]) -> bool:
 def test_silent_variants(build, certdir, releases, clean, name, args, variant, faults, code, ending):
     root = release_root(releases, variant[0], **variant[1]) if variant else None
     try:
+        prepare_variant(name)
+        env = {"ORFEDA_SILENT_BOX_TIMEOUT_MS": BOX_TIMEOUT_MS, **VARIANT_ENV.get(name, {})}
         with update_server(root, certdir, faults):
-            result = inst.run_setup(ARGS + args)
+            result = inst.run_setup(ARGS + args, timeout=150 if name in BOX_VARIANTS else 300, env=env)
         log = result.log
         assert result.exit_code == code, "\n".join(log)
         assert ends_with(log, ending), "log ends:\n" + "\n".join(log[-12:])
+        if name in BOX_VARIANTS:
+            assert result.seconds < 60  # closed by the test's time-out, not the real one
         check_variant(name, log)
     finally:
         shutil.rmtree(inst.host_path(MY_PATH), ignore_errors=True)
+        if name == "dotnet-missing":
+            set_dotnet(True)
+
+
+def dacl_tool(*args: str) -> dict[str, str]:
+    """Runs the dacl helper; returns {path: DACL as SDDL text}."""
+    proc = subprocess.run(["wine", str(release.win32_build() / "tests" / "silent" / "dacl.exe"), *args],
+                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL,
+                          text=True, timeout=60)
+    return dict(line.strip().split("|", 1) for line in proc.stdout.splitlines() if "|" in line)
+
+
+def program_files_dacl() -> str:
+    """What the file system keeps of Program Files' access rules on a folder made with them.
+    Wine keeps no DACL of a file itself (it maps it to the Unix mode and derives the DACL it
+    reports from that), so folders are compared with this reference rather than the text."""
+    folder = r"C:\silent-dacl-reference"
+    shutil.rmtree(inst.host_path(folder), ignore_errors=True)
+    try:
+        return dacl_tool("make", folder, PROGRAM_FILES_SDDL)[folder]
+    finally:
+        shutil.rmtree(inst.host_path(folder), ignore_errors=True)
+
+
+def set_dotnet(present: bool) -> None:
+    """Registers .NET Framework 4 in the 32-bit view, or removes it."""
+    key = r"HKLM\Software\Microsoft\Net Framework Setup\NDP\v4"
+    subprocess.run(["wine", "reg", "add" if present else "delete", key, "/reg:32", "/f"],
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+
+
+def prepare_variant(name: str) -> None:
+    """What the machine holds before the run."""
+    if name == "file-blocked":
+        (inst.host_path(ROOT_WIN) / "readme.txt").mkdir(parents=True)
+    elif name == "dotnet-missing":
+        set_dotnet(False)
+
+
+def package_log(name: str) -> Path:
+    """The Windows Installer log of a driver package, in TEMP next to setup's log."""
+    return inst.host_path(inst.TEMP_WIN) / f"{name}.log"
+
+
+def copy_failures(log: list[str], path: str) -> list[str]:
+    """The system's reasons logged for a file that could not be copied to `path`."""
+    head = f"copy of {path} failed: "
+    return [line[len(head):] for line in log if line.startswith(head)]
 
 
 def check_variant(name: str, log: list[str]) -> None:
@@ -298,13 +373,30 @@ def check_variant(name: str, log: list[str]) -> None:
         assert (inst.host_path(target) / "Orfeda.exe").is_file()
         assert not installed.exists()
         assert inst.reg_query(rf"HKLM\{inst.PRODUCT_KEY}\uninstall")["InstPath"] == target
-    elif name == "path-unwritable":
+        # The folders made for the install root outside Program Files get its access rules;
+        # the folder the administrator named stays as it is.
+        wanted = program_files_dacl()
+        found = dacl_tool("show", target, MY_PATH + r"\Palvoro Fax", MY_PATH)
+        assert found[target] == wanted and found[MY_PATH + r"\Palvoro Fax"] == wanted, found
+        assert found[MY_PATH] != wanted, found
+    elif name in ("path-unwritable", "path-relative"):
         assert not inst.host_path(inst.TEMP_WIN + r"\Orfeda").exists()
         assert "silent install started..." not in log
+        assert not (Path.cwd() / "relapps").exists()  # not even tried
     elif name == "version-known":
         assert "Version:  2.4.0.0" in log
         entry = inst.reg_query(rf"HKLM\{inst.UNINSTALL_PARENT}\{inst.APPLICATION}", "64")
         assert entry["DisplayVersion"] == "2.4.0.0"
+    elif name == "debug-no-password":
+        # Logged right after the banner; debug mode stays off and the install runs as usual.
+        assert log[6:8] == ["No debug password dialog in a silent run. Debugging disabled.",
+                            "start silent install"], log[:9]
+        assert (installed / "Orfeda.exe").is_file()
+    elif name in ("help-text", "temp-nowhere", "dotnet-missing"):
+        assert not installed.exists()
+        assert not inst.host_path(inst.TEMP_WIN + r"\Orfeda").exists()
+        if name != "help-text":
+            assert log == []  # ended before the log could be (or was) created
     elif name in ("version-unknown", "checksum-mismatch", "download-refused", "server-down",
                   "empty-file-list", "broken-manifest"):
         assert not installed.exists()
@@ -317,9 +409,28 @@ def check_variant(name: str, log: list[str]) -> None:
         assert all(link.is_file() for link in inst.links("all").values())
     elif name == "driver-1603":
         assert f"Execution of {DRIVER_LOG} failed." in log
+        driver_log = inst.TEMP_WIN + rf"\{DRIVER_LOG}.log"
+        assert f"Windows Installer log of {DRIVER_LOG}: {driver_log}" in log
+        assert package_log(DRIVER_LOG).stat().st_size > 0
         assert "InstallPrinter failed" in log
         assert f"Execution of {OEM_LOG} succeed." in log
+    elif name == "file-blocked":
+        reasons = copy_failures(log, ROOT_WIN + r"\readme.txt")
+        assert len(reasons) == 1 and reasons[0], log
+        assert f"copy of files failed with error: 1 file could not be copied into '{ROOT_WIN}'" in log
+        # The copy went on with the other files, and so did the run.
+        for rel in ("Orfeda.exe", "uninstall.exe", "doc/manual.txt", f"partner/nova/{release.DRIVER}"):
+            assert (installed / rel).is_file(), rel
+        assert "Install Printer ok" in log
+    elif name == "partner-file-blocked":
+        partner = inst.TEMP_WIN + r"\Orfeda\orfeda_release\files\partner"
+        reasons = copy_failures(log, partner + r"\image\ShortCut.ico")
+        assert len(reasons) == 1 and reasons[0], log
+        assert f"copy of files failed with error: 1 file could not be copied into '{partner}'" in log
+        assert (installed / "partner" / "nova" / release.DRIVER).is_file()
     elif name == "driver-3010":
         i = log.index(f"Execution of {DRIVER_LOG} succeed.")
         assert "restart" in log[i + 1]
         assert "InstallPrinter failed" not in log and "Install Printer ok" in log
+        assert package_log(DRIVER_LOG).is_file()  # /norestart: the package only asks
+        assert (inst.host_path(rf"C:\Program Files\{release.DRIVER_FOLDER}") / release.DRIVER_MARKER).is_file()

@@ -1,5 +1,6 @@
-// runexit.exe PROGRAM [ARGS...]: starts the program with the rest of its own command line
-// exactly as given, waits for it and prints its peak memory ("peakworkingset=N",
+// runexit.exe [--env NAME=VALUE]... PROGRAM [ARGS...]: starts the program with the rest of
+// its own command line exactly as given (each --env sets a variable of its environment: Wine
+// sets TEMP itself, whatever the Unix environment says), waits for it and prints its peak memory ("peakworkingset=N",
 // "peakprivate=N", bytes) and then "exitcode=N" with the full exit code from
 // GetExitCodeProcess. Its own exit status is that code (Wine keeps only the low byte).
 #include <windows.h>
@@ -8,6 +9,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
+#include <string>
 
 int wmain() {
   const wchar_t* cmd = GetCommandLineW();
@@ -20,8 +23,24 @@ int wmain() {
     while (*cmd && *cmd != L' ' && *cmd != L'\t') ++cmd;
   }
   while (*cmd == L' ' || *cmd == L'\t') ++cmd;
+  // "--env NAME=VALUE" (no blanks inside NAME=VALUE), as often as needed.
+  while (wcsncmp(cmd, L"--env ", 6) == 0) {
+    cmd += 6;
+    while (*cmd == L' ') ++cmd;
+    const wchar_t* end = cmd;
+    while (*end && *end != L' ' && *end != L'\t') ++end;
+    std::wstring pair(cmd, end);
+    const size_t eq = pair.find(L'=');
+    if (eq == std::wstring::npos || eq == 0) {
+      std::fprintf(stderr, "runexit: --env needs NAME=VALUE\n");
+      return 2;
+    }
+    SetEnvironmentVariableW(pair.substr(0, eq).c_str(), pair.substr(eq + 1).c_str());
+    cmd = end;
+    while (*cmd == L' ' || *cmd == L'\t') ++cmd;
+  }
   if (!*cmd) {
-    std::fprintf(stderr, "usage: runexit PROGRAM [ARGS...]\n");
+    std::fprintf(stderr, "usage: runexit [--env NAME=VALUE]... PROGRAM [ARGS...]\n");
     return 2;
   }
   wchar_t* line = _wcsdup(cmd);

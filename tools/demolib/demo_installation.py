@@ -109,10 +109,12 @@ def log_lines(path: Path | None) -> list[str]:
     return out
 
 
-def run_setup(args: list[str], timeout: float = 300) -> RunResult:
-    """Runs setup.exe under Wine through runexit, which reports its full exit code."""
+def run_setup(args: list[str], timeout: float = 300, env: dict[str, str] | None = None) -> RunResult:
+    """Runs setup.exe under Wine through runexit, which reports its full exit code. `env` sets
+    variables of setup.exe's Windows environment (TEMP included)."""
     start = time.time()
-    proc = subprocess.run(["wine", str(runexit_exe()), str(setup_exe()), *args],
+    settings = [a for name, value in (env or {}).items() for a in ("--env", f"{name}={value}")]
+    proc = subprocess.run(["wine", str(runexit_exe()), *settings, str(setup_exe()), *args],
                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL,
                           timeout=timeout, text=True)
     seconds = time.time() - start
@@ -209,13 +211,14 @@ def report(result: RunResult, users: str = "all", install_root_win: str = DEFAUL
 
 def clean_installation(extra_roots=()) -> None:
     """Puts the prefix back to a machine without the application: install root, download
-    area, setup logs, links, registry keys, the environment variable and the demo driver
+    area, setup's and the driver packages' logs, links, registry keys, the environment variable and the demo driver
     packages' files."""
     for root in (DEFAULT_ROOT_WIN, *extra_roots):
         shutil.rmtree(host_path(root), ignore_errors=True)
     shutil.rmtree(host_path(TEMP_WIN + r"\Orfeda"), ignore_errors=True)
-    for log in host_path(TEMP_WIN).glob("Setup_*.log"):
-        log.unlink()
+    for pattern in ("Setup_*.log", "novaPDF8*.log"):  # setup's logs and the driver packages'
+        for log in host_path(TEMP_WIN).glob(pattern):
+            log.unlink()
     for users in ("all", "me"):
         for link in links(users).values():
             if link.exists():

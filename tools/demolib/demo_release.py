@@ -152,6 +152,7 @@ class ReleaseSpec:
     extra_files: int = 0      # bulk files for a large release
     extra_file_size: int = 0
     extra_seed: int = 1
+    folders: tuple[str, ...] = ()  # empty folders in the release archive ("files/x")
 
 
 def _release_archive(path: Path, rel: ReleaseSpec, version: str) -> None:
@@ -167,6 +168,8 @@ def _release_archive(path: Path, rel: ReleaseSpec, version: str) -> None:
         z.write(programs / "uninstall.exe", "files/uninstall.exe")
         z.writestr("files/readme.txt", f"Orfeda demo release {version}\r\n")
         z.writestr("files/doc/manual.txt", "The demo release's manual.\r\n")
+        for folder in rel.folders:
+            z.writestr(folder.rstrip("/") + "/", b"")
         if bulk:
             # Incompressible content, so the archive is as large as the files.
             seed = rel.extra_seed
