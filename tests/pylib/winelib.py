@@ -404,44 +404,35 @@ def screenshot(png_path, client=False, timeout_ms=10000, **sel):
     return png
 
 
-def _ping_args(for_ms, every_ms, gettext, sel):
-    args = ["ping", *_selectors(**sel), "--for", for_ms, "--every", every_ms]
-    return args + (["--gettext"] if gettext else [])
-
-
-def responsiveness(for_ms=3000, every_ms=5, gettext=False, **sel):
-    """Answer times of the window over for_ms (0: until it is gone), sampled every every_ms."""
-    args = _ping_args(for_ms, every_ms, gettext, sel)
-    cp = wintool(*args, timeout=(for_ms or 3_600_000) / 1000 + 60)
-    if cp.returncode != 0:
-        raise WintoolError(args, cp)
-    return json.loads(cp.stdout)
-
-
 class _Measurement:
     """A responsiveness measurement running in a thread of its own while the test acts."""
 
     def __init__(self, args, timeout):
         ensure_display()
         self._args = args
-        self._result = None
+        self._cp = None
         self._thread = threading.Thread(target=self._run, args=(timeout,), daemon=True)
         self._thread.start()
 
     def _run(self, timeout):
-        self._result = wintool(*self._args, timeout=timeout)
+        self._cp = wintool(*self._args, timeout=timeout)
 
     def result(self):
         self._thread.join()
-        cp = self._result
-        if cp is None or cp.returncode != 0:
-            raise RuntimeError(f"wintool {self._args}: {cp.stderr if cp else 'did not end'}")
-        return json.loads(cp.stdout)
+        if self._cp.returncode != 0:
+            raise WintoolError(self._args, self._cp)
+        return json.loads(self._cp.stdout)
 
 
 def start_responsiveness(for_ms=3000, every_ms=5, gettext=False, **sel):
-    return _Measurement(_ping_args(for_ms, every_ms, gettext, sel),
-                        (for_ms or 3_600_000) / 1000 + 60)
+    args = ["ping", *_selectors(**sel), "--for", for_ms, "--every", every_ms]
+    args += ["--gettext"] if gettext else []
+    return _Measurement(args, (for_ms or 3_600_000) / 1000 + 60)
+
+
+def responsiveness(for_ms=3000, every_ms=5, gettext=False, **sel):
+    """Answer times of the window over for_ms (0: until it is gone), sampled every every_ms."""
+    return start_responsiveness(for_ms, every_ms, gettext, **sel).result()
 
 
 def _reg_get(key, name):
@@ -509,7 +500,6 @@ def can_run_32bit():
     """Whether 32-bit Windows programs start here (they need the kernel's 32-bit support)."""
     global _can_run_32bit
     if _can_run_32bit is None:
-        cp = subprocess.run(["wine", str(RUNEXIT)], env=env(), capture_output=True,
-                            stdin=subprocess.DEVNULL)
-        _can_run_32bit = cp.returncode == 2
+        code, _, _ = _run_to_files(["wine", str(RUNEXIT)])
+        _can_run_32bit = code == 2  # its usage message: it ran
     return _can_run_32bit
