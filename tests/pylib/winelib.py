@@ -56,7 +56,8 @@ Functions:
   registry_value(key, name, data, kind="REG_DWORD")  context manager: one registry value
                              set for the block, then put back
   can_run_32bit()            whether this machine starts 32-bit Windows programs
-  wine()                     the command that starts Windows programs here
+  wine()                     the command that starts Windows programs here (used by the
+                             window functions; the others keep "wine")
   temp_dir()                 the Unix path of the prefix's TEMP folder
   setup_logs()               the setup log files (Setup_*.log) in TEMP, oldest first
   clear_setup_logs()         deletes them
@@ -135,7 +136,7 @@ def to_win(path):
 
 
 def _runexit_cmd(args, exe):
-    return [wine(), str(RUNEXIT), to_win(exe)] + [str(a) for a in args]
+    return ["wine", str(RUNEXIT), to_win(exe)] + [str(a) for a in args]
 
 
 def _exit_code(out):
@@ -161,7 +162,7 @@ def finish(proc, timeout=60):
     return _exit_code(out)
 
 
-def _wintool_env():
+def _utf8_env():
     # Wine decodes a program's arguments in the Unix locale's charset: C.UTF-8 is always
     # there, so texts like "Übernehmen" reach the tool intact even where en_US.UTF-8 is not
     # generated. The tool writes UTF-8 itself.
@@ -170,13 +171,13 @@ def _wintool_env():
     return e
 
 
-def _run_to_files(cmd, timeout):
+def _run_to_files(cmd, timeout=60):
     """Runs a Windows program with its output in files, not pipes: a Wine process that it
-    starts and that outlives it (the desktop process, when no program had it running yet)
-    inherits its output handles, and reading a pipe to its end would wait for that process.
-    Returns (exit code, stdout bytes, stderr bytes)."""
+    starts and that outlives it (the desktop process or Wine's services, when no program had
+    them running yet) inherits its output handles, and reading a pipe to its end would wait
+    for that process. Returns (exit code, stdout bytes, stderr bytes)."""
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-        cp = subprocess.run(cmd, env=_wintool_env(), stdout=out, stderr=err, timeout=timeout,
+        cp = subprocess.run(cmd, env=_utf8_env(), stdout=out, stderr=err, timeout=timeout,
                             stdin=subprocess.DEVNULL)
         out.seek(0)
         err.seek(0)
@@ -237,7 +238,7 @@ def no_window(timeout_ms=3000, **sel):
 def temp_dir():
     global _temp_dir
     if _temp_dir is None:
-        cp = subprocess.run([wine(), "cmd", "/c", "echo", "%TEMP%"], env=env(),
+        cp = subprocess.run(["wine", "cmd", "/c", "echo", "%TEMP%"], env=env(),
                             capture_output=True, text=True, stdin=subprocess.DEVNULL)
         win = cp.stdout.strip()
         cp = subprocess.run(["winepath", "-u", win], env=env(), capture_output=True, text=True)
@@ -267,7 +268,7 @@ def read_log(path):
 
 def set_dotnet(present):
     verb = ["add", DOTNET_KEY, "/reg:32", "/f"] if present else ["delete", DOTNET_KEY, "/reg:32", "/f"]
-    subprocess.run([wine(), "reg"] + verb, env=env(), capture_output=True,
+    subprocess.run(["wine", "reg"] + verb, env=env(), capture_output=True,
                    stdin=subprocess.DEVNULL)
 
 
@@ -403,51 +404,42 @@ def screenshot(png_path, client=False, timeout_ms=10000, **sel):
     return png
 
 
-def _ping_args(for_ms, every_ms, gettext, sel):
-    args = ["ping", *_selectors(**sel), "--for", for_ms, "--every", every_ms]
-    return args + (["--gettext"] if gettext else [])
-
-
-def responsiveness(for_ms=3000, every_ms=5, gettext=False, **sel):
-    """Answer times of the window over for_ms (0: until it is gone), sampled every every_ms."""
-    args = _ping_args(for_ms, every_ms, gettext, sel)
-    cp = wintool(*args, timeout=(for_ms or 3_600_000) / 1000 + 60)
-    if cp.returncode != 0:
-        raise WintoolError(args, cp)
-    return json.loads(cp.stdout)
-
-
 class _Measurement:
     """A responsiveness measurement running in a thread of its own while the test acts."""
 
     def __init__(self, args, timeout):
         ensure_display()
         self._args = args
-        self._result = None
+        self._cp = None
         self._thread = threading.Thread(target=self._run, args=(timeout,), daemon=True)
         self._thread.start()
 
     def _run(self, timeout):
-        self._result = wintool(*self._args, timeout=timeout)
+        self._cp = wintool(*self._args, timeout=timeout)
 
     def result(self):
         self._thread.join()
-        cp = self._result
-        if cp is None or cp.returncode != 0:
-            raise RuntimeError(f"wintool {self._args}: {cp.stderr if cp else 'did not end'}")
-        return json.loads(cp.stdout)
+        if self._cp.returncode != 0:
+            raise WintoolError(self._args, self._cp)
+        return json.loads(self._cp.stdout)
 
 
 def start_responsiveness(for_ms=3000, every_ms=5, gettext=False, **sel):
-    return _Measurement(_ping_args(for_ms, every_ms, gettext, sel),
-                        (for_ms or 3_600_000) / 1000 + 60)
+    args = ["ping", *_selectors(**sel), "--for", for_ms, "--every", every_ms]
+    args += ["--gettext"] if gettext else []
+    return _Measurement(args, (for_ms or 3_600_000) / 1000 + 60)
+
+
+def responsiveness(for_ms=3000, every_ms=5, gettext=False, **sel):
+    """Answer times of the window over for_ms (0: until it is gone), sampled every every_ms."""
+    return start_responsiveness(for_ms, every_ms, gettext, **sel).result()
 
 
 def _reg_get(key, name):
     """(type, data) of a registry value, or None when it is missing."""
-    cp = subprocess.run([wine(), "reg", "query", key, "/v", name], env=env(), capture_output=True,
-                        text=True, stdin=subprocess.DEVNULL)
-    m = re.search(r"^\s+" + re.escape(name) + r"\s+(REG_\w+)\s+(.*?)\s*$", cp.stdout, re.M)
+    _, out, _ = _run_to_files([wine(), "reg", "query", key, "/v", name])
+    m = re.search(r"^\s+" + re.escape(name) + r"\s+(REG_\w+)\s+(.*?)\s*$",
+                  out.decode("utf-8", "replace"), re.M)
     return (m.group(1), m.group(2)) if m else None
 
 
@@ -459,7 +451,7 @@ def _reg_set(key, name, value):
         if kind == "REG_DWORD":
             data = int(str(data), 0)
         verb = ["add", key, "/v", name, "/t", kind, "/d", str(data), "/f"]
-    subprocess.run([wine(), "reg"] + verb, env=env(), capture_output=True, stdin=subprocess.DEVNULL)
+    _run_to_files([wine(), "reg"] + verb)
 
 
 @contextlib.contextmanager
@@ -508,7 +500,6 @@ def can_run_32bit():
     """Whether 32-bit Windows programs start here (they need the kernel's 32-bit support)."""
     global _can_run_32bit
     if _can_run_32bit is None:
-        cp = subprocess.run(["wine", str(RUNEXIT)], env=env(), capture_output=True,
-                            stdin=subprocess.DEVNULL)
-        _can_run_32bit = cp.returncode == 2
+        code, _, _ = _run_to_files(["wine", str(RUNEXIT)])
+        _can_run_32bit = code == 2  # its usage message: it ran
     return _can_run_32bit
