@@ -108,8 +108,8 @@ bool ControlSpec::Matches(HWND c) const {
   return true;
 }
 
-HWND FindControl(HWND top, const ControlSpec& spec) {
+HWND FindControl(HWND top, const ControlSpec& wanted) {
   for (HWND c : Descendants(top))
-    if (spec.Matches(c)) return c;
+    if (wanted.Matches(c)) return c;
   return nullptr;
 }

@@ -46,7 +46,7 @@ struct ControlSpec {
   bool Matches(HWND c) const;
 };
 
-HWND FindControl(HWND top, const ControlSpec& spec);
+HWND FindControl(HWND top, const ControlSpec& wanted);
 
 // Polls every 50 ms until found() returns true or the time-out passes.
 template <typename F>
