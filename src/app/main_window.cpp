@@ -5,6 +5,7 @@
 #include "base/errors.h"
 #include "base/lifecycle.h"
 #include "base/win_text.h"
+#include "base/window_class.h"
 #include "log/log.h"
 #include "state/state.h"
 #include "ui/message_box.h"
@@ -21,18 +22,8 @@ TQDSetupForm::~TQDSetupForm() {
 }
 
 void TQDSetupForm::Create() {
-  static bool registered = false;
-  if (!registered) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = &TQDSetupForm::WndProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kClassName;
-    if (!RegisterClassExW(&wc)) throw EOSError("Cannot register the main window class");
-    registered = true;
-  }
+  if (!RegisterPlainWindowClass(kClassName, &TQDSetupForm::WndProc))
+    throw EOSError("Cannot register the main window class");
   // WS_EX_APPWINDOW: the main window owns the task-bar entry; it is never shown itself.
   hwnd_ = CreateWindowExW(WS_EX_APPWINDOW, kClassName, Widen(ApplicationTitle()).c_str(),
                           WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 200, 100, nullptr,

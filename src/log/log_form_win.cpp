@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "base/win_text.h"
+#include "base/window_class.h"
 #include "log/log_form.h"
 
 namespace {
@@ -41,19 +42,7 @@ class TLogForm {
   void Detach() { CallBackFunc = nullptr; }
 
  private:
-  static void RegisterOnce() {
-    static bool done = false;
-    if (done) return;
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = &TLogForm::WndProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kClassName;
-    RegisterClassExW(&wc);
-    done = true;
-  }
+  static void RegisterOnce() { RegisterPlainWindowClass(kClassName, &TLogForm::WndProc); }
 
   void FormCreate() {
     RECT rc;

@@ -1,6 +1,7 @@
 #include "ui/password_form.h"
 
 #include "base/win_text.h"
+#include "base/window_class.h"
 
 namespace {
 const wchar_t kClassName[] = L"TPasswordForm";
@@ -17,18 +18,7 @@ HFONT CreateTahoma8() {
 
 TPasswordForm::TPasswordForm(HWND owner, const std::string& caption)
     : owner_(owner), caption_(caption) {
-  static bool registered = false;
-  if (!registered) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = &TPasswordForm::WndProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kClassName;
-    RegisterClassExW(&wc);
-    registered = true;
-  }
+  RegisterPlainWindowClass(kClassName, &TPasswordForm::WndProc);
   font_ = CreateTahoma8();
   const DWORD style = WS_CAPTION | WS_SYSMENU | WS_POPUP | WS_CLIPCHILDREN;
   const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_APPWINDOW;
