@@ -168,4 +168,37 @@ std::string BasicCredentials(std::string_view user, std::string_view password) {
   return "Basic " + Base64(pair);
 }
 
+std::string HttpsHost(std::string_view url) {
+  constexpr std::string_view kScheme = "https://";
+  if (url.size() <= kScheme.size() || !text::EqualsNoCase(url.substr(0, kScheme.size()), kScheme))
+    return {};
+  std::string_view rest = url.substr(kScheme.size());
+  rest = rest.substr(0, rest.find_first_of("/?#"));
+  if (rest.find('@') != std::string_view::npos) return {};
+  std::string_view host = rest.substr(0, rest.find(':'));
+  for (char c : host) {
+    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                    c == '-' || c == '.';
+    if (!ok) return {};
+  }
+  return text::ToLower(host);
+}
+
+std::string PlatformDomain(std::string_view host) {
+  const std::string h = text::ToLower(host);
+  const size_t dots = static_cast<size_t>(std::count(h.begin(), h.end(), '.'));
+  return dots >= 2 ? h.substr(h.find('.') + 1) : h;
+}
+
+bool HostInDomains(std::string_view host, std::string_view domains) {
+  if (host.empty()) return false;
+  const std::string h = text::ToLower(host);
+  for (const std::string& part : text::Split(text::ReplaceAll(domains, ";", ","), ',')) {
+    const std::string d = text::ToLower(text::Trim(part));
+    if (d.empty()) continue;
+    if (h == d || (h.size() > d.size() && text::EndsWith(h, "." + d))) return true;
+  }
+  return false;
+}
+
 }  // namespace httputil

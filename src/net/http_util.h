@@ -33,4 +33,16 @@ std::string Base64(std::string_view data);
 // Value of a Basic "Authorization"/"Proxy-Authorization" header for UTF-8 credentials.
 std::string BasicCredentials(std::string_view user, std::string_view password);
 
+// The host of an "https://host[:port][/...]" address in lower case; empty for any other form
+// (another scheme, credentials, no host).
+std::string HttpsHost(std::string_view url);
+
+// The domains a host of the platform stands for: the host without its first label when it
+// has three labels or more ("api.lumora.example" -> "lumora.example"), else the host itself.
+std::string PlatformDomain(std::string_view host);
+
+// Whether `host` is one of the domains (a list separated by "," or ";") or a host below
+// one of them ("s7.lumora.example" for "lumora.example"). Letter case is ignored.
+bool HostInDomains(std::string_view host, std::string_view domains);
+
 }  // namespace httputil

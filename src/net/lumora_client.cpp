@@ -3,7 +3,9 @@
 #include "base/errors.h"
 #include "base/file_system.h"
 #include "log/log.h"
+#include "build_config.h"
 #include "net/file_ops.h"
+#include "net/http_util.h"
 #include "net/json_reader.h"
 #include "net/url_encode.h"
 
@@ -25,6 +27,12 @@ TLumoraAPIClient::TLumoraAPIClient(std::unique_ptr<IHttpTransport> http, const s
     : TAPIClientBase(std::move(http), "0"), _server(aServer), _username(aUsername), _password(aPassword) {}
 
 TLumoraAPIClient::~TLumoraAPIClient() = default;
+
+std::string TLumoraAPIClient::SessionDomains() const {
+  if (!_sessionDomains.empty()) return _sessionDomains;
+  if (*build_config::kPartnerSessionDomains) return build_config::kPartnerSessionDomains;
+  return httputil::PlatformDomain(httputil::HttpsHost(_server));
+}
 
 std::string TLumoraAPIClient::SessionUrl(const std::string& path) const {
   return _sessionServer + path + "?sid=" + UrlEncode(_sid);
@@ -64,6 +72,14 @@ bool TLumoraAPIClient::login() {
     r.Input(answer);
     std::string server, sid;
     if (!ReadStripped(r, "/json/server", server)) return false;
+    // The user's e-mail and password go to the session server: only to a host of the
+    // platform's own domains.
+    const std::string host = httputil::HttpsHost(server);
+    if (!httputil::HostInDomains(host, SessionDomains())) {
+      WriteLog("TLumoraAPIClient: refused session server " + (host.empty() ? server : host));
+      _lastErrorMsg = "refused session server " + (host.empty() ? server : host);
+      return false;
+    }
     _sessionServer = server;
     if (!ReadStripped(r, "/json/sid", sid)) return false;
     _sid = sid;

@@ -50,6 +50,10 @@ class TLumoraAPIClient : public TAPIClientBase {
   const std::string& Getserver() const { return _server; }
   void Setserver(const std::string& Value) { _server = Value; }
   const std::string& Getsessionserver() const { return _sessionServer; }
+  // The domains whose hosts the platform may name as session server (",", ";" separated).
+  // Unless set: the build's list, else the platform host's domain ("lumora.example" for
+  // "https://api.lumora.example"). Any other session server ends the login.
+  void setSessionDomains(const std::string& domains) { _sessionDomains = domains; }
 
   // Faxes.
   std::string createFax(const std::string& description);
@@ -71,11 +75,13 @@ class TLumoraAPIClient : public TAPIClientBase {
 
  private:
   std::string SessionUrl(const std::string& path) const;  // S + path + "?sid=" + sid
+  std::string SessionDomains() const;
   std::string FaxUrl(const std::string& FaxUUID, const std::string& rest) const;
   bool DownloadTo(const char* logText, const std::string& url, const std::string& path);
 
   std::string _server;
   std::string _sessionServer;
+  std::string _sessionDomains;
   std::string _username;
   std::string _password;
   std::string _sid;

@@ -86,6 +86,41 @@ TEST_F(LumoraClientTest, LoginAnswersAndBodies) {
   }
 }
 
+// The credentials go only to a session server of the platform's own domain.
+TEST_F(LumoraClientTest, SessionServerOutsideThePlatformDomainIsRefused) {
+  const struct {
+    const char* server;
+    bool allowed;
+  } cases[] = {
+      {"https://s7.platform.test", true},   {"https://platform.test:8443", true},
+      {"https://S7.Platform.Test/x", true}, {"https://evil.test", false},
+      {"https://platform.test.evil.test", false}, {"https://xplatform.test", false},
+      {"http://s7.platform.test", false},  {"https://user@s7.platform.test", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.server);
+    Fresh();
+    Answer(Json(std::string(R"({"server":")") + c.server + R"(","sid":"abc/1"})"));
+    if (c.allowed) Answer(Json(kOk));
+    EXPECT_EQ(Client().login(), c.allowed);
+    ASSERT_EQ(script_->requests.size(), c.allowed ? 2u : 1u);  // no password sent elsewhere
+    if (!c.allowed) {
+      EXPECT_NE(Log().find("TLumoraAPIClient: refused session server"), std::string::npos);
+      EXPECT_EQ(Client().lastErrorMsg().rfind("refused session server", 0), 0u);
+    }
+  }
+  // A list given for the build or set on the client replaces the platform's domain.
+  Fresh();
+  Client().setSessionDomains("other.test, platform2.test");
+  Answer(Json(kFirst));
+  EXPECT_FALSE(Client().login());
+  Fresh();
+  Client().setSessionDomains("other.test;platform.test");
+  Answer(Json(kFirst));
+  Answer(Json(kOk));
+  EXPECT_TRUE(Client().login());
+}
+
 TEST_F(LumoraClientTest, SessionAndPartnerTag) {
   // Before any login nothing is sent.
   EXPECT_FALSE(Client().checklogin());

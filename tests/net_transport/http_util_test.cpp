@@ -78,3 +78,20 @@ TEST(HttpCredentials, BasicCredentialsAreBase64OfUtf8) {
   EXPECT_EQ(BasicCredentials("Aladdin", "open sesame"), "Basic QWxhZGRpbjpvcGVuIHNlc2FtZQ==");
   EXPECT_EQ(BasicCredentials("proxy user", "p@ss:w\xc3\xb6rd"), "Basic cHJveHkgdXNlcjpwQHNzOnfDtnJk");
 }
+
+TEST(HttpHosts, HostsOfThePlatformDomain) {
+  EXPECT_EQ(httputil::HttpsHost("https://API.Lumora.example:8443/api?x"), "api.lumora.example");
+  EXPECT_EQ(httputil::HttpsHost("https://localhost:41000"), "localhost");
+  for (const char* bad : {"http://a.test", "https://", "https://u:p@a.test", "https://a b.test",
+                          "ftp://a.test", "a.test"})
+    EXPECT_EQ(httputil::HttpsHost(bad), "") << bad;
+  EXPECT_EQ(httputil::PlatformDomain("api.lumora.example"), "lumora.example");
+  EXPECT_EQ(httputil::PlatformDomain("lumora.example"), "lumora.example");
+  EXPECT_EQ(httputil::PlatformDomain("localhost"), "localhost");
+  EXPECT_TRUE(httputil::HostInDomains("s1.lumora.example", "lumora.example"));
+  EXPECT_TRUE(httputil::HostInDomains("LUMORA.example", "x.test; lumora.example"));
+  EXPECT_FALSE(httputil::HostInDomains("evillumora.example", "lumora.example"));
+  EXPECT_FALSE(httputil::HostInDomains("lumora.example.evil", "lumora.example"));
+  EXPECT_FALSE(httputil::HostInDomains("", "lumora.example"));
+  EXPECT_FALSE(httputil::HostInDomains("a.test", ""));
+}
