@@ -35,11 +35,13 @@ bool ShowBox(const std::string& text, const std::string& caption, UINT style, un
   UINT_PTR timer = 0;
   if (timeoutMs > 0) timer = SetTimer(nullptr, 0, timeoutMs, OnTimeout);
   MessageBoxW(nullptr, Widen(text).c_str(), Widen(caption).c_str(), MB_OK | style);
-  if (timer) KillTimer(nullptr, timer);
-  // A WM_TIMER for the killed timer may still wait in the queue; drop it so it cannot
-  // close a later box.
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) {
+  if (timer) {
+    KillTimer(nullptr, timer);
+    // A WM_TIMER for the killed timer may still wait in the queue; drop it so it cannot
+    // close a later box.
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) {
+    }
   }
   return g_timedOut;
 }
