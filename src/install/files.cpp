@@ -1,5 +1,6 @@
 #include "install/files.h"
 
+#include <aclapi.h>
 #include <bcrypt.h>
 #include <shlobj.h>
 #include <shellapi.h>
@@ -103,20 +104,64 @@ void LogCopyFailure(const std::wstring& path, DWORD error, unsigned& failures) {
   ++failures;
 }
 
-// Copies what it can and counts (and logs) what it could not.
-void CopyTreeW(const std::wstring& source, const std::wstring& destination, unsigned& failures) {
+enum class Transfer { Copy, Move };
+
+struct FolderEntry {
+  std::wstring name;
+  bool folder;
+};
+
+// The entries of a folder, read completely before anything in it changes.
+bool ListFolder(const std::wstring& folder, std::vector<FolderEntry>& entries) {
   WIN32_FIND_DATAW fd;
-  UniqueFind find(FindFirstFileExW((source + L"\\*").c_str(), FindExInfoBasic, &fd,
+  UniqueFind find(FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &fd,
                                    FindExSearchNameMatch, nullptr, 0));
-  if (!find) {
+  if (!find) return false;
+  do {
+    if (!IsDots(fd.cFileName))
+      entries.push_back({fd.cFileName, (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+  } while (FindNextFileW(find.get(), &fd));
+  return true;
+}
+
+// A moved item keeps the security descriptor of the folder it came from. Dropping its own
+// entries and clearing protection lets the new parent's inheritable entries apply to it and
+// to everything below it, as for a file created there.
+bool InheritFromNewParent(const std::wstring& path) {
+  ACL empty{};
+  if (!InitializeAcl(&empty, sizeof(empty), ACL_REVISION)) return false;
+  const DWORD rc = SetNamedSecurityInfoW(const_cast<wchar_t*>(path.c_str()), SE_FILE_OBJECT,
+                                         DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION,
+                                         nullptr, nullptr, &empty, nullptr);
+  SetLastError(rc);
+  return rc == ERROR_SUCCESS;
+}
+
+// Moves an item by renaming it; true when it is in its new place with its new parent's
+// permissions. A failed permission reset counts as a failure of the item.
+bool MoveItem(const std::wstring& from, const std::wstring& to, DWORD flags, unsigned& failures) {
+  if (!MoveFileExW(from.c_str(), to.c_str(), flags)) return false;
+  if (!InheritFromNewParent(to)) LogCopyFailure(to, GetLastError(), failures);
+  return true;
+}
+
+// Copies (or moves) what it can and counts (and logs) what it could not. A move renames a
+// folder whole when the destination has none of that name, moves single files otherwise,
+// and copies what cannot be moved (another volume, a file held open).
+void TransferTreeW(const std::wstring& source, const std::wstring& destination, Transfer mode,
+                   unsigned& failures) {
+  std::vector<FolderEntry> entries;
+  if (!ListFolder(source, entries)) {
     LogCopyFailure(source, GetLastError(), failures);  // a folder that cannot be read
     return;
   }
-  do {
-    if (IsDots(fd.cFileName)) continue;
-    std::wstring from = source + L"\\" + fd.cFileName;
-    std::wstring to = destination + L"\\" + fd.cFileName;
-    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+  for (const auto& entry : entries) {
+    std::wstring from = source + L"\\" + entry.name;
+    std::wstring to = destination + L"\\" + entry.name;
+    if (entry.folder) {
+      if (mode == Transfer::Move && Attributes(to) == INVALID_FILE_ATTRIBUTES &&
+          MoveItem(from, to, 0, failures))
+        continue;
       if (!CreateDirectoryW(to.c_str(), nullptr)) {
         const DWORD error = GetLastError();
         const DWORD attrs = Attributes(to);
@@ -124,11 +169,13 @@ void CopyTreeW(const std::wstring& source, const std::wstring& destination, unsi
         if (attrs == INVALID_FILE_ATTRIBUTES || !(attrs & FILE_ATTRIBUTE_DIRECTORY))
           LogCopyFailure(to, error, failures);
       }
-      CopyTreeW(from, to, failures);
+      TransferTreeW(from, to, mode, failures);
+    } else if (mode == Transfer::Move && MoveItem(from, to, MOVEFILE_REPLACE_EXISTING, failures)) {
+      continue;
     } else if (!CopyFileW(from.c_str(), to.c_str(), FALSE)) {
       LogCopyFailure(to, GetLastError(), failures);
     }
-  } while (FindNextFileW(find.get(), &fd));
+  }
 }
 
 void PumpMessages() {
@@ -358,7 +405,9 @@ void ClearFolderExcept(const std::string& folder, const std::vector<std::string>
   } while (FindNextFileW(find.get(), &fd));
 }
 
-void CopyFolderTree(const std::string& source, const std::string& destination) {
+namespace {
+
+void TransferFolderTree(const std::string& source, const std::string& destination, Transfer mode) {
   std::wstring from = FullPath(source);
   std::wstring to = FullPath(destination);
   if (!DirectoryExists(Narrow(from)))
@@ -374,10 +423,20 @@ void CopyFolderTree(const std::string& source, const std::string& destination) {
   if (!ForceDirectories(Narrow(to)))
     throw Exception("Cannot create the destination folder '" + destination + "'");
   unsigned failures = 0;
-  CopyTreeW(from, to, failures);
+  TransferTreeW(from, to, mode, failures);
   if (failures > 0)
     throw EOSError(std::to_string(failures) + (failures == 1 ? " file" : " files") +
                    " could not be copied into '" + destination + "'");
+}
+
+}  // namespace
+
+void CopyFolderTree(const std::string& source, const std::string& destination) {
+  TransferFolderTree(source, destination, Transfer::Copy);
+}
+
+void MoveFolderTree(const std::string& source, const std::string& destination) {
+  TransferFolderTree(source, destination, Transfer::Move);
 }
 
 void ListProcessNames(std::vector<std::string>& names) {

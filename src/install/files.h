@@ -66,6 +66,13 @@ void ClearFolderExcept(const std::string& folder, const std::vector<std::string>
 // when any could not be copied, EOSError saying how many is raised at the end.
 void CopyFolderTree(const std::string& source, const std::string& destination);
 
+// As CopyFolderTree, but moves: a folder the destination does not hold yet is renamed into
+// place whole, a file is moved over an existing one, and what cannot be moved (another
+// volume, a file held open) is copied. Moved items take the permissions the destination
+// passes on to new items, not those they had in the source. The source's entries are
+// listed before anything moves; what was moved is gone from the source.
+void MoveFolderTree(const std::string& source, const std::string& destination);
+
 // Fills `names` with the image file names of all running processes. Raises EOSError when
 // the process list cannot be read.
 void ListProcessNames(std::vector<std::string>& names);

@@ -40,7 +40,7 @@ bool InstallComponents(bool& restartRequired) {
     WriteLog(WriteUpdaterCfg() ? "Createupdatercfg ok" : "Createupdatercfg error");
     WriteOptionsKey();
     try {
-      CopyFolderTree(InstallRec.FromDir + "\\files\\", InstallRec.InstPath);
+      MoveFolderTree(InstallRec.FromDir + "\\files\\", InstallRec.InstPath);
     } catch (const std::exception& e) {
       WriteLog(std::string("copy of files failed with error: ") + e.what());
       ok = false;
@@ -61,7 +61,8 @@ bool InstallPrinterPackages(bool& restartRequired) {
   const std::string exe = InstallRec.InstPath + "\\Orfeda.exe";
   WriteLog("ORFEDAINSTALLPATH : " + exe);
   SetMachineEnvironment("ORFEDAINSTALLPATH", exe);
-  const std::string nova = InstallRec.FromDir + "\\files\\partner\\nova\\";
+  // The packages are taken from the installed copy: the staging folder's files moved there.
+  const std::string nova = InstallRec.InstPath + "\\partner\\nova\\";
   const bool wow64 = IsWow64();
   // Nobody is there to answer a package's dialogs in a silent run; its log joins setup's.
   const std::string logFolder = LogFilePath.empty() ? TempDir : text::ExtractFileDir(LogFilePath);

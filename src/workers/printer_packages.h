@@ -1,5 +1,5 @@
 #pragma once
-// Running one printer driver package of the staging folder's "files\partner\nova\" through
+// Running one printer driver package of the installed "partner\nova\" folder through
 // Windows Installer and reading its answer.
 #include <string>
 

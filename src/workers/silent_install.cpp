@@ -66,7 +66,7 @@ bool PartnerDownload(TQDAPIClient& client, StatusSink& sink) {
       [](const TFileList& file) { WriteLog("| " + txtPartnerDownloadFile + file.name); },
       [&partnerFolder, &copied](const std::string& folder) {
         try {
-          CopyFolderTree(folder + "\\files", partnerFolder);
+          MoveFolderTree(folder + "\\files", partnerFolder);
         } catch (const std::exception& e) {
           WriteLog(std::string("copy of files failed with error: ") + e.what());
           copied = false;

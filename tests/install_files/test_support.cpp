@@ -1,6 +1,10 @@
 #include "test_support.h"
 
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
+
+#include <gtest/gtest.h>
 
 #include <atomic>
 
@@ -82,4 +86,30 @@ std::string TestBinaryDir() {
   DWORD n = GetModuleFileNameW(nullptr, exe, MAX_PATH);
   std::string path = Narrow(std::wstring(exe, n));
   return path.substr(0, path.find_last_of('\\'));
+}
+
+std::string DaclText(const std::string& path) {
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  PACL dacl = nullptr;
+  if (GetNamedSecurityInfoW(Widen(path).c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                            nullptr, nullptr, &dacl, nullptr, &sd) != ERROR_SUCCESS)
+    return "(unreadable)";
+  LPWSTR sddl = nullptr;
+  std::string result = "(unconvertible)";
+  if (ConvertSecurityDescriptorToStringSecurityDescriptorW(sd, SDDL_REVISION_1,
+                                                           DACL_SECURITY_INFORMATION, &sddl, nullptr)) {
+    result = Narrow(sddl);
+    LocalFree(sddl);
+  }
+  LocalFree(sd);
+  return result;
+}
+
+std::string ReferenceDacl(const std::string& path, const wchar_t* sddl) {
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  EXPECT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &sd, nullptr));
+  SECURITY_ATTRIBUTES sa{sizeof(sa), sd, FALSE};
+  EXPECT_TRUE(CreateDirectoryW(Widen(path).c_str(), &sa));
+  LocalFree(sd);
+  return DaclText(path);
 }

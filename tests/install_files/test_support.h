@@ -36,3 +36,11 @@ void WriteFileBytes(const std::string& path, const std::string& bytes);
 std::string ReadFileBytes(const std::string& path);  // empty when missing
 // Folder of the running test binary (its helpers and packages lie there).
 std::string TestBinaryDir();
+
+// The DACL of a file or folder as SDDL text, as an administrator's tools show it.
+std::string DaclText(const std::string& path);
+// A folder made directly with the given rules: what the file system keeps of them, as SDDL
+// text. Wine keeps no DACL of a file itself (it maps it to the Unix mode and derives the DACL
+// it reports from that), so what is under test is compared with such a reference, which
+// holds on Windows and under Wine alike.
+std::string ReferenceDacl(const std::string& path, const wchar_t* sddl);
