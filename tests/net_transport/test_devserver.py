@@ -132,6 +132,38 @@ def test_downloads(srv):
                                                     "message": "Download not allowed"}
 
 
+def test_download_ranges(srv):
+    sid = key_sid(srv)
+    url = srv.url + update(srv, sid, version="1.0.0.10", filename="app.zip")
+    whole = b"PK\x03\x04 release"
+
+    def get(range_header):
+        req = urllib.request.Request(url, headers={"Range": range_header} if range_header else {})
+        try:
+            with urllib.request.urlopen(req, context=srv.ctx, timeout=10) as r:
+                return r.status, r.headers.get("Content-Range"), r.headers.get("Accept-Ranges"), r.read()
+        except urllib.error.HTTPError as e:
+            return e.code, e.headers.get("Content-Range"), None, e.read()
+
+    n = len(whole)
+    cases = [
+        (None, 200, None, whole),
+        ("bytes=0-3", 206, "bytes 0-3/%d" % n, whole[:4]),
+        ("bytes=4-", 206, "bytes 4-%d/%d" % (n - 1, n), whole[4:]),
+        ("bytes=-7", 206, "bytes %d-%d/%d" % (n - 7, n - 1, n), whole[-7:]),
+        ("bytes=5-999", 206, "bytes 5-%d/%d" % (n - 1, n), whole[5:]),
+        ("bytes=%d-" % n, 416, "bytes */%d" % n, b""),
+        ("bytes=0-1,4-5", 200, None, whole),  # several ranges: the whole file
+        ("items=0-3", 200, None, whole),
+        ("bytes=3-1", 200, None, whole),
+    ]
+    for header, status, content_range, body in cases:
+        got = get(header)
+        assert (got[0], got[1], got[3]) == (status, content_range, body), header
+        if status != 416:
+            assert got[2] == "bytes", header
+
+
 def test_fault_switches(srv):
     srv.faults["non_json"] = True
     status, ctype, body = call(srv, "/qdapi/auth/", "key=x")

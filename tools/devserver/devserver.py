@@ -98,6 +98,26 @@ def _pattern(offset, length):
     return bytes(out)
 
 
+def byte_range(header, size):
+    """(first, last) byte of a single "bytes=" range, None to answer the whole file (no
+    header, another unit, several ranges, a malformed one), or "unsatisfiable"."""
+    m = re.fullmatch(r"\s*bytes\s*=\s*(\d*)\s*-\s*(\d*)\s*", header or "")
+    if not m or (not m.group(1) and not m.group(2)):
+        return None
+    if not m.group(1):  # the last n bytes
+        n = int(m.group(2))
+        if n == 0 or size == 0:
+            return "unsatisfiable"
+        return (max(0, size - n), size - 1)
+    first = int(m.group(1))
+    last = int(m.group(2)) if m.group(2) else size - 1
+    if first >= size:
+        return "unsatisfiable"
+    if last < first:
+        return None
+    return (first, min(last, size - 1))
+
+
 def safe_name(v):
     """A value that may name exactly one entry inside a folder."""
     return v is not None and bool(NAME_RE.match(v)) and v not in (".", "..")
@@ -255,14 +275,30 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def _send_file(self, path, ctype, name=None):
         size = os.path.getsize(path)
-        self.send_response(200)
+        span = byte_range(self.headers.get("Range"), size)
+        if span == "unsatisfiable":
+            return self._send(416, b"", None, {"Content-Range": "bytes */%d" % size})
+        start, end = span if span else (0, size - 1)
+        self.send_response(206 if span else 200)
         self.send_header("Content-Type", ctype)
         if name:
             self.send_header("Content-Disposition", 'attachment; filename="%s"' % name)
-        self.send_header("Content-Length", str(size))
+        self.send_header("Accept-Ranges", "bytes")
+        if span:
+            self.send_header("Content-Range", "bytes %d-%d/%d" % (start, end, size))
+        self.send_header("Content-Length", str(end - start + 1))
         self.end_headers()
+        if self.command == "HEAD":
+            return
         with open(path, "rb") as f:
-            shutil.copyfileobj(f, self.wfile, CHUNK)
+            f.seek(start)
+            left = end - start + 1
+            while left > 0:
+                block = f.read(min(CHUNK, left))
+                if not block:
+                    break
+                self.wfile.write(block)
+                left -= len(block)
 
     def _dispatch(self):
         url = urllib.parse.urlsplit(self.path)
@@ -613,6 +649,9 @@ class DevHTTPServer(http.server.ThreadingHTTPServer):
         # The TLS handshake runs in the connection's own thread.
         try:
             request.settimeout(120)
+            # Answers are written as headers and body: without this each small answer waits
+            # for the client's delayed acknowledgement of the headers.
+            request.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
             tls = self.context.wrap_socket(request, server_side=True)
         except (ssl.SSLError, OSError) as e:
             if self.verbose:
