@@ -109,12 +109,14 @@ def log_lines(path: Path | None) -> list[str]:
     return out
 
 
-def run_setup(args: list[str], timeout: float = 300, env: dict[str, str] | None = None) -> RunResult:
+def run_setup(args: list[str], timeout: float = 300, env: dict[str, str] | None = None,
+              launcher: tuple[str, ...] = ()) -> RunResult:
     """Runs setup.exe under Wine through runexit, which reports its full exit code. `env` sets
-    variables of setup.exe's Windows environment (TEMP included)."""
+    variables of setup.exe's Windows environment (TEMP included); `launcher` goes in front of
+    the command (e.g. taskset)."""
     start = time.time()
     settings = [a for name, value in (env or {}).items() for a in ("--env", f"{name}={value}")]
-    proc = subprocess.run(["wine", str(runexit_exe()), *settings, str(setup_exe()), *args],
+    proc = subprocess.run([*launcher, "wine", str(runexit_exe()), *settings, str(setup_exe()), *args],
                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL,
                           timeout=timeout, text=True)
     seconds = time.time() - start
