@@ -273,66 +273,66 @@ uint64_t FileId(const std::string& path) {
 
 TEST(MoveFolderTree, RenamesNewFoldersWholeMovesFilesAndCopiesWhatCannotMove) {
   ScratchFolder dir;
-  ForceDirectories(dir / "src\bin\lang");
-  ForceDirectories(dir / "src\shared");
-  WriteFileBytes(dir / "src\Orfeda.exe", "new exe");
-  WriteFileBytes(dir / "src\held.dll", "held");
-  WriteFileBytes(dir / "src\bin\lang\de.txt", "de");
-  WriteFileBytes(dir / "src\shared\new.txt", "new");
-  ForceDirectories(dir / "dst\shared");
-  WriteFileBytes(dir / "dst\Orfeda.exe", "old exe");
-  WriteFileBytes(dir / "dst\user.ini", "mine");
-  WriteFileBytes(dir / "dst\shared\kept.txt", "kept");
-  const uint64_t exe = FileId(dir / "src\Orfeda.exe");
-  const uint64_t bin = FileId(dir / "src\bin");
-  const uint64_t held = FileId(dir / "src\held.dll");
+  ForceDirectories(dir / "src\\bin\\lang");
+  ForceDirectories(dir / "src\\shared");
+  WriteFileBytes(dir / "src\\Orfeda.exe", "new exe");
+  WriteFileBytes(dir / "src\\held.dll", "held");
+  WriteFileBytes(dir / "src\\bin\\lang\\de.txt", "de");
+  WriteFileBytes(dir / "src\\shared\\new.txt", "new");
+  ForceDirectories(dir / "dst\\shared");
+  WriteFileBytes(dir / "dst\\Orfeda.exe", "old exe");
+  WriteFileBytes(dir / "dst\\user.ini", "mine");
+  WriteFileBytes(dir / "dst\\shared\\kept.txt", "kept");
+  const uint64_t exe = FileId(dir / "src\\Orfeda.exe");
+  const uint64_t bin = FileId(dir / "src\\bin");
+  const uint64_t held = FileId(dir / "src\\held.dll");
   ASSERT_NE(exe, 0u);
   // Open without delete sharing elsewhere: it cannot be renamed, only read.
-  HANDLE open = CreateFileW(Widen(dir / "src\held.dll").c_str(), GENERIC_READ, FILE_SHARE_READ,
+  HANDLE open = CreateFileW(Widen(dir / "src\\held.dll").c_str(), GENERIC_READ, FILE_SHARE_READ,
                             nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(open, INVALID_HANDLE_VALUE);
   MoveFolderTree(dir / "src", dir / "dst");
   CloseHandle(open);
 
-  EXPECT_EQ(FileId(dir / "dst\bin"), bin);  // renamed whole
-  EXPECT_EQ(ReadFileBytes(dir / "dst\bin\lang\de.txt"), "de");
-  EXPECT_FALSE(PathExists(dir / "src\bin"));
-  EXPECT_EQ(FileId(dir / "dst\Orfeda.exe"), exe);  // moved over the old one
-  EXPECT_EQ(ReadFileBytes(dir / "dst\Orfeda.exe"), "new exe");
-  EXPECT_EQ(ReadFileBytes(dir / "dst\shared\new.txt"), "new");  // into an existing folder
-  EXPECT_EQ(ReadFileBytes(dir / "dst\shared\kept.txt"), "kept");
-  EXPECT_EQ(ReadFileBytes(dir / "dst\user.ini"), "mine");
-  EXPECT_EQ(ReadFileBytes(dir / "dst\held.dll"), "held");  // copied instead
-  EXPECT_NE(FileId(dir / "dst\held.dll"), held);
-  EXPECT_TRUE(PathExists(dir / "src\held.dll"));
+  EXPECT_EQ(FileId(dir / "dst\\bin"), bin);  // renamed whole
+  EXPECT_EQ(ReadFileBytes(dir / "dst\\bin\\lang\\de.txt"), "de");
+  EXPECT_FALSE(PathExists(dir / "src\\bin"));
+  EXPECT_EQ(FileId(dir / "dst\\Orfeda.exe"), exe);  // moved over the old one
+  EXPECT_EQ(ReadFileBytes(dir / "dst\\Orfeda.exe"), "new exe");
+  EXPECT_EQ(ReadFileBytes(dir / "dst\\shared\\new.txt"), "new");  // into an existing folder
+  EXPECT_EQ(ReadFileBytes(dir / "dst\\shared\\kept.txt"), "kept");
+  EXPECT_EQ(ReadFileBytes(dir / "dst\\user.ini"), "mine");
+  EXPECT_EQ(ReadFileBytes(dir / "dst\\held.dll"), "held");  // copied instead
+  EXPECT_NE(FileId(dir / "dst\\held.dll"), held);
+  EXPECT_TRUE(PathExists(dir / "src\\held.dll"));
 }
 
 TEST(MoveFolderTree, MovedItemsTakeThePermissionsOfTheirNewPlace) {
   ScratchFolder dir;
   // The source as the staging folder is made: Administrators and SYSTEM only, protected.
   ReferenceDacl(dir / "src", L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)");
-  ForceDirectories(dir / "src\bin");
-  WriteFileBytes(dir / "src\a.txt", "a");
-  WriteFileBytes(dir / "src\bin\b.txt", "b");
-  ForceDirectories(dir / "dst\made");
-  WriteFileBytes(dir / "dst\made.txt", "made");
-  const std::string fileRules = DaclText(dir / "dst\made.txt");
-  const std::string folderRules = DaclText(dir / "dst\made");
-  ASSERT_NE(DaclText(dir / "src\a.txt"), fileRules) << "the file system keeps no difference to test";
+  ForceDirectories(dir / "src\\bin");
+  WriteFileBytes(dir / "src\\a.txt", "a");
+  WriteFileBytes(dir / "src\\bin\\b.txt", "b");
+  ForceDirectories(dir / "dst\\made");
+  WriteFileBytes(dir / "dst\\made.txt", "made");
+  const std::string fileRules = DaclText(dir / "dst\\made.txt");
+  const std::string folderRules = DaclText(dir / "dst\\made");
+  ASSERT_NE(DaclText(dir / "src\\a.txt"), fileRules) << "the file system keeps no difference to test";
   MoveFolderTree(dir / "src", dir / "dst");
-  EXPECT_EQ(DaclText(dir / "dst\a.txt"), fileRules);
-  EXPECT_EQ(DaclText(dir / "dst\bin"), folderRules);
-  EXPECT_EQ(DaclText(dir / "dst\bin\b.txt"), fileRules);
-  EXPECT_EQ(ReadFileBytes(dir / "dst\bin\b.txt"), "b");
+  EXPECT_EQ(DaclText(dir / "dst\\a.txt"), fileRules);
+  EXPECT_EQ(DaclText(dir / "dst\\bin"), folderRules);
+  EXPECT_EQ(DaclText(dir / "dst\\bin\\b.txt"), fileRules);
+  EXPECT_EQ(ReadFileBytes(dir / "dst\\bin\\b.txt"), "b");
 }
 
 TEST(MoveFolderTree, RefusesBadArgumentsAsTheCopyDoes) {
   ScratchFolder dir;
   ForceDirectories(dir / "src");
-  WriteFileBytes(dir / "src\f.txt", "f");
-  EXPECT_THROW(MoveFolderTree(dir / "src", dir / "src\inner"), Exception);
+  WriteFileBytes(dir / "src\\f.txt", "f");
+  EXPECT_THROW(MoveFolderTree(dir / "src", dir / "src\\inner"), Exception);
   EXPECT_THROW(MoveFolderTree(dir / "missing", dir / "dst"), Exception);
-  EXPECT_EQ(ReadFileBytes(dir / "src\f.txt"), "f");
+  EXPECT_EQ(ReadFileBytes(dir / "src\\f.txt"), "f");
 }
 
 TEST(FileMD5, MatchesKnownDigestsAcrossBlockBoundaries) {
