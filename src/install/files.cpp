@@ -6,6 +6,7 @@
 #include <shellapi.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cwctype>
 
 #include "base/errors.h"
@@ -109,6 +110,7 @@ enum class Transfer { Copy, Move };
 struct FolderEntry {
   std::wstring name;
   bool folder;
+  bool link;  // a junction or symbolic link to a folder: never followed
 };
 
 // The entries of a folder, read completely before anything in it changes.
@@ -119,7 +121,8 @@ bool ListFolder(const std::wstring& folder, std::vector<FolderEntry>& entries) {
   if (!find) return false;
   do {
     if (!IsDots(fd.cFileName))
-      entries.push_back({fd.cFileName, (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+      entries.push_back({fd.cFileName, (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                         IsLinkedFolder(fd.dwFileAttributes)});
   } while (FindNextFileW(find.get(), &fd));
   return true;
 }
@@ -378,6 +381,41 @@ std::string SystemDrive() {
   if (n == 0 || n >= MAX_PATH) RaiseLastOSError();
   std::wstring w(buffer, n);
   return Narrow(w.substr(0, w.size() >= 2 && w[1] == L':' ? 2 : w.size()));
+}
+
+namespace {
+
+void CollectUndeletable(const std::wstring& folder, const std::vector<std::string>& keep,
+                        std::vector<std::string>& found) {
+  std::vector<FolderEntry> entries;
+  if (!ListFolder(folder, entries)) {
+    found.push_back(Narrow(folder) + ": " + SystemErrorText(GetLastError()));
+    return;
+  }
+  for (const auto& entry : entries) {
+    if (std::find(keep.begin(), keep.end(), Narrow(entry.name)) != keep.end()) continue;
+    const std::wstring path = folder + L"\\" + entry.name;
+    // Opening for deletion fails, as the deletion would, when another program holds the
+    // entry open without delete sharing.
+    UniqueFile probe(CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!probe) {
+      found.push_back(Narrow(path) + ": " + SystemErrorText(GetLastError()));
+      continue;
+    }
+    probe.reset();
+    if (entry.folder && !entry.link) CollectUndeletable(path, {}, found);
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> EntriesThatCannotBeDeleted(const std::string& folder,
+                                                    const std::vector<std::string>& keep) {
+  std::vector<std::string> found;
+  CollectUndeletable(Widen(folder), keep, found);
+  return found;
 }
 
 void ClearFolderExcept(const std::string& folder, const std::vector<std::string>& keep) {

@@ -58,6 +58,13 @@ std::string SystemDrive();
 // ends the routine with EOSError carrying the Windows error code and text.
 void ClearFolderExcept(const std::string& folder, const std::vector<std::string>& keep);
 
+// What ClearFolderExcept could not delete, found before anything is deleted: every file and
+// folder below `folder` (except the top-level names in `keep`) is opened for deletion, as
+// another program's open handle without delete sharing would refuse it. Each entry that
+// cannot be is returned as "<path>: <system text>"; empty when all of them can go.
+std::vector<std::string> EntriesThatCannotBeDeleted(const std::string& folder,
+                                                    const std::vector<std::string>& keep);
+
 // Copies the contents of `source` recursively into `destination` (created as needed),
 // overwriting files. Raises Exception, before anything is copied, for an invalid path, a
 // missing source, a missing destination drive, the same folder on both sides, or a

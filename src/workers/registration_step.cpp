@@ -15,19 +15,17 @@ const GUID kFolderDesktop = {0xB4BFCC3A, 0xDB2C, 0x424C, {0xB0, 0x29, 0x7F, 0xE9
 const GUID kFolderPublicDesktop = {0xC4AA340D, 0xF20F, 0x4863, {0xAF, 0xEF, 0xF8, 0x7E, 0xF2, 0xE6, 0xBA, 0x25}};
 }  // namespace
 
+bool WriteUninstallEntry() {
+  const std::string uninstaller = InstallRec.InstPath + "\\uninstall.exe";
+  const auto create = InstallRec.Users == "me" ? CreateSoftwareEntryUser : CreateSoftwareEntryAll;
+  return create(InstallRec.ApplicationName, "no Comment", "", uninstaller, InstallRec.Provider,
+                InstallRec.Version, "", "", InstallRec.ApplicationName);
+}
+
 void RegisterInstallation() {
   WriteLog("Add program information...");
-  const std::string uninstaller = InstallRec.InstPath + "\\uninstall.exe";
+  WriteUninstallEntry();
   const bool me = InstallRec.Users == "me";
-  if (me) {
-    CreateSoftwareEntryUser(InstallRec.ApplicationName, "no Comment", "", uninstaller,
-                            InstallRec.Provider, InstallRec.Version, "", "",
-                            InstallRec.ApplicationName);
-  } else {
-    CreateSoftwareEntryAll(InstallRec.ApplicationName, "no Comment", "", uninstaller,
-                           InstallRec.Provider, InstallRec.Version, "", "",
-                           InstallRec.ApplicationName);
-  }
 
   // "-1" for each kind of link made below, "0" for the others.
   UninstallRec = TUninstallRec{"0", "0", "0"};
