@@ -1,27 +1,51 @@
 #include "install/folder_security.h"
 
-#include <windows.h>
 #include <sddl.h>
 
 #include <vector>
 
+#include "base/errors.h"
 #include "base/file_system.h"
-#include "base/handles.h"
 #include "base/text.h"
+#include "base/win_error.h"
 #include "base/win_text.h"
 #include "install/files.h"
 
-bool ForceProtectedDirectories(const std::string& folder) {
+namespace {
+
+// A security descriptor built from SDDL, freed with the object.
+class SecurityDescriptor {
+ public:
+  explicit SecurityDescriptor(const wchar_t* sddl) {
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &sd_, nullptr))
+      sd_ = nullptr;
+  }
+  ~SecurityDescriptor() {
+    if (sd_) LocalFree(sd_);
+  }
+  SecurityDescriptor(const SecurityDescriptor&) = delete;
+  SecurityDescriptor& operator=(const SecurityDescriptor&) = delete;
+  explicit operator bool() const { return sd_ != nullptr; }
+  SECURITY_ATTRIBUTES Attributes() const { return {sizeof(SECURITY_ATTRIBUTES), sd_, FALSE}; }
+
+ private:
+  PSECURITY_DESCRIPTOR sd_ = nullptr;
+};
+
+[[noreturn]] void Raise(const std::string& what, DWORD code) {
+  throw EOSError(what + ": " + SystemErrorText(code));
+}
+
+}  // namespace
+
+bool ForceProtectedDirectories(const std::string& folder, const wchar_t* sddl) {
   const std::string path = text::ExcludeTrailingBackslash(folder);
   if (path.empty()) return false;
   if (DirectoryExists(path)) return true;
 
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kProgramFilesSddl, SDDL_REVISION_1,
-                                                            &descriptor, nullptr))
-    return false;
-  ScopeExit freeDescriptor([&] { LocalFree(descriptor); });
-  SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor, FALSE};
+  SecurityDescriptor descriptor(sddl);
+  if (!descriptor) return false;
+  SECURITY_ATTRIBUTES attributes = descriptor.Attributes();
 
   // The missing folders, innermost first; created from the top down.
   std::vector<std::string> missing;
@@ -34,4 +58,49 @@ bool ForceProtectedDirectories(const std::string& folder) {
   for (auto it = missing.rbegin(); it != missing.rend(); ++it)
     CreateDirectoryW(Widen(*it).c_str(), &attributes);
   return DirectoryExists(path);
+}
+
+std::string FindReparsePoint(const std::string& path) {
+  std::vector<std::string> parts;
+  for (std::string p = text::ExcludeTrailingBackslash(path); !p.empty();) {
+    parts.push_back(p);
+    std::string parent = text::ExcludeTrailingBackslash(text::ExtractFileDir(p));
+    if (parent == p || parent.size() >= p.size()) break;
+    p = parent;
+  }
+  for (auto it = parts.rbegin(); it != parts.rend(); ++it) {
+    const DWORD attrs = GetFileAttributesW(Widen(*it).c_str());
+    if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_REPARSE_POINT)) return *it;
+  }
+  return {};
+}
+
+UniqueFile CreateFreshProtectedFolder(const std::string& folder, const wchar_t* sddl) {
+  const std::string path = text::ExcludeTrailingBackslash(folder);
+  const std::string parent = text::ExtractFileDir(path);
+  const std::string link = FindReparsePoint(parent);
+  if (!link.empty()) throw EOSError("\"" + link + "\" on the path of \"" + path + "\" is a link");
+
+  if (!DeletePathEntry(path))
+    Raise("What is at \"" + path + "\" cannot be removed", GetLastError());
+
+  SecurityDescriptor descriptor(sddl);
+  if (!descriptor) Raise("Invalid access rules for \"" + path + "\"", GetLastError());
+  SECURITY_ATTRIBUTES attributes = descriptor.Attributes();
+  // Fails when anything was put at the place meanwhile: then it is not ours.
+  if (!CreateDirectoryW(Widen(path).c_str(), &attributes))
+    Raise("Cannot create the folder \"" + path + "\"", GetLastError());
+
+  // Held open by this handle the folder can be neither renamed nor removed, nor can a folder
+  // above it, so the path keeps naming this folder.
+  UniqueFile handle(CreateFileW(Widen(path).c_str(), FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!handle) Raise("Cannot open the folder \"" + path + "\"", GetLastError());
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(handle.get(), &info)) Raise("Cannot read \"" + path + "\"", GetLastError());
+  if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    throw EOSError("\"" + path + "\" is not the folder that was created");
+  return handle;
 }

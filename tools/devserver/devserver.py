@@ -70,7 +70,10 @@ DEFAULT_ACCOUNTS = {
 #   non_json         API answers are an HTML page
 #   slow=SECONDS     every API answer is delayed
 #   redirect         every API request is answered with 302 to the same path
-FAULTS = ("refuse_key", "bad_checksum", "refuse_download", "non_json", "slow", "redirect")
+#   stall_download=SECONDS  each file download stops halfway for that long (the client has
+#                    its file open meanwhile), then completes
+FAULTS = ("refuse_key", "bad_checksum", "refuse_download", "non_json", "slow", "redirect",
+          "stall_download")
 
 NAME_RE = re.compile(r"^[^/\\\x00-\x1f]{1,200}$")
 CHUNK = 1024 * 1024
@@ -261,7 +264,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_header("Content-Disposition", 'attachment; filename="%s"' % name)
         self.send_header("Content-Length", str(size))
         self.end_headers()
+        stall = float(self.state.faults.get("stall_download") or 0)
         with open(path, "rb") as f:
+            if stall:
+                self.wfile.write(f.read(size // 2))
+                self.wfile.flush()
+                time.sleep(stall)
             shutil.copyfileobj(f, self.wfile, CHUNK)
 
     def _dispatch(self):
