@@ -91,9 +91,10 @@ UniqueFile CreateFreshProtectedFolder(const std::string& folder, const wchar_t* 
   if (!CreateDirectoryW(Widen(path).c_str(), &attributes))
     Raise("Cannot create the folder \"" + path + "\"", GetLastError());
 
-  // Held open by this handle the folder can be neither renamed nor removed, nor can a folder
-  // above it, so the path keeps naming this folder.
-  UniqueFile handle(CreateFileW(Widen(path).c_str(), FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+  // Held open by this handle (with data access: a handle without it takes no part in the
+  // sharing rules) the folder can be neither renamed nor removed, nor can a folder above it,
+  // so the path keeps naming this folder.
+  UniqueFile handle(CreateFileW(Widen(path).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!handle) Raise("Cannot open the folder \"" + path + "\"", GetLastError());

@@ -23,7 +23,7 @@ TEST(DecodeManifestBytes, FollowsTheByteOrderMark) {
       {"surrogate pair", "\xFF\xFE\x3D\xD8\x00\xDE"s, "\xF0\x9F\x98\x80"},
       {"lone high surrogate", "\xFF\xFE\x3D\xD8x\0"s, "\xEF\xBF\xBDx"},
       {"lone low surrogate at the end", "\xFE\xFF\xDE\x00"s, "\xEF\xBF\xBD"},
-      {"odd last byte", "\xFF\xFEa\0b"s, "a"},
+      {"odd last byte", "\xFF\xFE" "a\0b"s, "a"},
       {"mark alone", "\xFF\xFE"s, ""},
       {"no mark", "{\xFC}"s, "ansi:{\xFC}"},
       {"empty", ""s, "ansi:"},
