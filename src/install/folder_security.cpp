@@ -1,6 +1,7 @@
 #include "install/folder_security.h"
 
 #include <sddl.h>
+#include <winternl.h>
 
 #include <vector>
 
@@ -27,6 +28,7 @@ class SecurityDescriptor {
   SecurityDescriptor& operator=(const SecurityDescriptor&) = delete;
   explicit operator bool() const { return sd_ != nullptr; }
   SECURITY_ATTRIBUTES Attributes() const { return {sizeof(SECURITY_ATTRIBUTES), sd_, FALSE}; }
+  PSECURITY_DESCRIPTOR Get() const { return sd_; }
 
  private:
   PSECURITY_DESCRIPTOR sd_ = nullptr;
@@ -34,6 +36,44 @@ class SecurityDescriptor {
 
 [[noreturn]] void Raise(const std::string& what, DWORD code) {
   throw EOSError(what + ": " + SystemErrorText(code));
+}
+
+// Creates the folder (never an existing one) and opens it in one step, so that nothing can
+// take its place between the creation and the opening: the system call below
+// CreateDirectoryW, reached in ntdll, which every process has loaded.
+UniqueFile CreateAndOpenFolder(const std::string& path, PSECURITY_DESCRIPTOR sd, DWORD access,
+                               DWORD share) {
+  using NtCreateFileFn = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK,
+                                          PLARGE_INTEGER, ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
+  using DosToNtFn = BOOLEAN(NTAPI*)(PCWSTR, PUNICODE_STRING, PCWSTR*, PVOID);
+  using FreeStringFn = VOID(NTAPI*)(PUNICODE_STRING);
+  using StatusToErrorFn = ULONG(NTAPI*)(NTSTATUS);
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  auto find = [&](const char* name) {
+    return ntdll ? reinterpret_cast<void*>(GetProcAddress(ntdll, name)) : nullptr;
+  };
+  auto createFile = reinterpret_cast<NtCreateFileFn>(find("NtCreateFile"));
+  auto dosToNt = reinterpret_cast<DosToNtFn>(find("RtlDosPathNameToNtPathName_U"));
+  auto freeString = reinterpret_cast<FreeStringFn>(find("RtlFreeUnicodeString"));
+  auto statusToError = reinterpret_cast<StatusToErrorFn>(find("RtlNtStatusToDosError"));
+  if (!createFile || !dosToNt || !freeString || !statusToError)
+    Raise("Cannot create the folder \"" + path + "\"", ERROR_PROC_NOT_FOUND);
+
+  UNICODE_STRING ntPath{};
+  if (!dosToNt(Widen(path).c_str(), &ntPath, nullptr, nullptr))
+    Raise("Cannot create the folder \"" + path + "\"", ERROR_INVALID_NAME);
+  ScopeExit freePath([&] { freeString(&ntPath); });
+  OBJECT_ATTRIBUTES object;
+  InitializeObjectAttributes(&object, &ntPath, OBJ_CASE_INSENSITIVE, nullptr, sd);
+  IO_STATUS_BLOCK io{};
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  const NTSTATUS status =
+      createFile(&handle, access | SYNCHRONIZE, &object, &io, nullptr, FILE_ATTRIBUTE_NORMAL, share,
+                 FILE_CREATE, FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT,
+                 nullptr, 0);
+  // Fails when anything is at the place already: then it is not ours.
+  if (status < 0) Raise("Cannot create the folder \"" + path + "\"", statusToError(status));
+  return UniqueFile(handle);
 }
 
 }  // namespace
@@ -86,18 +126,11 @@ UniqueFile CreateFreshProtectedFolder(const std::string& folder, const wchar_t* 
 
   SecurityDescriptor descriptor(sddl);
   if (!descriptor) Raise("Invalid access rules for \"" + path + "\"", GetLastError());
-  SECURITY_ATTRIBUTES attributes = descriptor.Attributes();
-  // Fails when anything was put at the place meanwhile: then it is not ours.
-  if (!CreateDirectoryW(Widen(path).c_str(), &attributes))
-    Raise("Cannot create the folder \"" + path + "\"", GetLastError());
-
   // Held open by this handle (with data access: a handle without it takes no part in the
   // sharing rules) the folder can be neither renamed nor removed, nor can a folder above it,
   // so the path keeps naming this folder.
-  UniqueFile handle(CreateFileW(Widen(path).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  if (!handle) Raise("Cannot open the folder \"" + path + "\"", GetLastError());
+  UniqueFile handle = CreateAndOpenFolder(path, descriptor.Get(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE);
   BY_HANDLE_FILE_INFORMATION info;
   if (!GetFileInformationByHandle(handle.get(), &info)) Raise("Cannot read \"" + path + "\"", GetLastError());
   if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
