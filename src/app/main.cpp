@@ -2,10 +2,13 @@
 // main window and the UI message loop until the end is requested.
 #include <windows.h>
 
+#include <string>
+
 #include "base/lifecycle.h"
 #include "app/message_loop.h"
 #include "ui/message_box.h"
 #include "app/command_line_win.h"
+#include "app/end_report.h"
 #include "app/main_window.h"
 #include "app/startup.h"
 #include "install/zip_dlls.h"
@@ -22,13 +25,12 @@ constexpr wchar_t kInstanceSemaphore[] = L"{3C81B7E2-5D04-4A6F-9E1B-72D4C0A9F315
 constexpr int kExitFailed = 1603;
 constexpr int kExitAlreadyRunning = 1618;
 
-void LogEntryError(const std::string& description) {
-  try {
-    WriteLog("Exception Error in: Orfeda DPR");
-    WriteLog(description);
-  } catch (...) {
-    // The log itself failed: nothing more can be reported.
-  }
+// A start-up check that ends the run before the log exists: its reason is recorded first
+// (where the log cannot take it, in the fallback), then the box tells whoever is there.
+int RefuseStart(const std::string& reason, const std::string& boxText) {
+  LogEndReason({reason, boxText, "exit code " + std::to_string(kExitFailed)});
+  ShowMessage(boxText);
+  return kExitFailed;
 }
 
 int RunProgram() {
@@ -41,24 +43,19 @@ int RunProgram() {
     const DWORD created = GetLastError();
     if (!semaphore) RaiseLastOSError();
     if (created == ERROR_ALREADY_EXISTS) {
+      // The running copy's log stays untouched; the event log says why this one ended.
+      ReportToEventLog({"Another copy of setup is running; this one ends with exit code " +
+                        std::to_string(kExitAlreadyRunning) + "."}, false);
       HandleInstanceOptions();
       return kExitAlreadyRunning;
     }
 
     LanguageName = SystemLanguageName();
     LoadLanguageTexts();
-    if (!HasAdminRights()) {
-      ShowMessage(txtNeedAdmin);
-      return kExitFailed;
-    }
-    if (!HasDotNet4()) {
-      ShowMessage(txtNeedDotNet);
-      return kExitFailed;
-    }
-    if (!ExportZipDlls()) {
-      ShowMessage("DLL Export fehlgeschlagen!");
-      return kExitFailed;
-    }
+    if (!HasAdminRights()) return RefuseStart("start-up check failed: no administrator rights", txtNeedAdmin);
+    if (!HasDotNet4()) return RefuseStart("start-up check failed: .NET Framework 4 missing", txtNeedDotNet);
+    if (!ExportZipDlls())
+      return RefuseStart("start-up check failed: the ZIP library files are missing", "DLL Export fehlgeschlagen!");
     ProxyRecord.ProxyAutoDetect = true;
     ParseCommandLine();
 
@@ -67,11 +64,13 @@ int RunProgram() {
     mainForm.Create();
     RunMessageLoop();
   } catch (const std::exception& e) {
-    LogEntryError(DescribeError(e));
     RequestProgramEnd(kExitFailed);
+    LogEndReason({"Exception Error in: Orfeda DPR", DescribeError(e),
+                  "exit code " + std::to_string(ProgramExitCode())});
   } catch (...) {
-    LogEntryError("Exception : unknown error");
     RequestProgramEnd(kExitFailed);
+    LogEndReason({"Exception Error in: Orfeda DPR", "Exception : unknown error",
+                  "exit code " + std::to_string(ProgramExitCode())});
   }
   return ProgramExitCode();
 }

@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include "app/command_line_win.h"
+#include "app/end_report.h"
 #include "app/startup.h"
 #include "base/errors.h"
 #include "base/lifecycle.h"
@@ -63,9 +64,12 @@ void TQDSetupForm::FormCreate() {
       RequestProgramEnd();
     }
   } catch (const std::exception& e) {
-    // The remaining steps are skipped; with no page open the program must still end.
-    ShowErrorMessage(e.what());
+    // The remaining steps are skipped; with no page open the program must still end. The
+    // reason is recorded before the box, which may wait or not show at all.
     RequestProgramEnd(1603);
+    LogEndReason({"Exception Error in: FormCreate", DescribeError(e),
+                  "exit code " + std::to_string(ProgramExitCode())});
+    ShowErrorMessage(e.what());
   }
 }
 

@@ -1,10 +1,13 @@
 #include "install/archive_jobs.h"
 
+#include <memory>
+
 #include "base/errors.h"
 #include "base/file_system.h"
 #include "base/text.h"
 #include "install/files.h"
 #include "log/log.h"
+#include "zip/zip_fs.h"
 
 namespace {
 
@@ -24,10 +27,19 @@ void PrepareExtract(orfzip::TZipEngine& zip, const std::string& archive, const s
 }  // namespace
 
 bool UnzipArchive(const std::string& archive, const std::string& destination) {
+  return UnzipArchive(archive, INVALID_HANDLE_VALUE, destination);
+}
+
+bool UnzipArchive(const std::string& archive, HANDLE openArchive, const std::string& destination) {
   orfzip::TZipEngine zip;
+  std::unique_ptr<orfzip::fs::File> borrowed;
   try {
     zip.RaiseErrors = true;
     PrepareExtract(zip, archive, destination, /*overwrite=*/false, /*ntfs=*/true);
+    if (openArchive != INVALID_HANDLE_VALUE && openArchive != nullptr) {
+      borrowed = orfzip::fs::BorrowHandle(openArchive);
+      zip.ArchiveFile = borrowed.get();
+    }
     // Whatever an earlier run left in the destination goes first, unless the destination
     // holds the archive itself (a name without extension, say).
     if (!destination.empty()) {

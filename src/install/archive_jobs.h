@@ -1,5 +1,7 @@
 #pragma once
 // The archive jobs: unpacking a download, and the backup, restore and rollback of an update.
+#include <windows.h>
+
 #include <string>
 
 #include "zip/zip.h"
@@ -9,6 +11,10 @@
 // files left there by an earlier, perhaps interrupted, run). Never raises: a failure is
 // logged ("Extract Exception: " and "Ziperror : " lines) and reported as false.
 bool UnzipArchive(const std::string& archive, const std::string& destination);
+// The same, read through `openArchive`, the archive already open with read access (as it was
+// when its sum was checked), so that what is unpacked is what was checked; `archive` names it
+// in messages.
+bool UnzipArchive(const std::string& archive, HANDLE openArchive, const std::string& destination);
 
 // Writes the backup of an install root to `archive` with `zip`: every file below the root
 // (hidden and system files included, folder names and NTFS times kept) except "*.lock";

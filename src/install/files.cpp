@@ -46,10 +46,29 @@ bool DeleteFileForced(const std::wstring& path, DWORD attrs) {
   return false;
 }
 
+// Removes a link (junction, symbolic link) itself through a handle to the link. The handle
+// must show a reparse point: a system that opens the link's target instead (Wine does) would
+// remove the target, so the link then stays in place. True when the link is gone.
+bool DeleteLinkOnly(const std::wstring& path) {
+  UniqueFile link(CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                              nullptr));
+  if (!link) return false;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(link.get(), &info) ||
+      !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    SetLastError(ERROR_CANT_ACCESS_FILE);
+    return false;
+  }
+  FILE_DISPOSITION_INFO dispose{TRUE};
+  return SetFileInformationByHandle(link.get(), FileDispositionInfo, &dispose, sizeof(dispose)) != 0;
+}
+
 void DeleteTreeW(const std::wstring& folder) {
   DWORD attrs = Attributes(folder);
   if (attrs != INVALID_FILE_ATTRIBUTES && IsLinkedFolder(attrs)) {
-    RemoveDirectoryW(folder.c_str());  // the link only, never its target's contents
+    DeleteLinkOnly(folder);  // the link only, never its target's contents
     return;
   }
   WIN32_FIND_DATAW fd;
@@ -59,7 +78,7 @@ void DeleteTreeW(const std::wstring& folder) {
   do {
     if (IsDots(fd.cFileName)) continue;
     std::wstring path = folder + L"\\" + fd.cFileName;
-    if (IsLinkedFolder(fd.dwFileAttributes)) RemoveDirectoryW(path.c_str());
+    if (IsLinkedFolder(fd.dwFileAttributes)) DeleteLinkOnly(path);
     else if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) DeleteTreeW(path);
     else DeleteFileForced(path, fd.dwFileAttributes);
   } while (FindNextFileW(find.get(), &fd));
@@ -290,6 +309,12 @@ std::string FileMD5(const std::string& path) {
   UniqueFile file(CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file) RaiseLastOSError();
+  return FileMD5(file.get());
+}
+
+std::string FileMD5(HANDLE file) {
+  LARGE_INTEGER start{};
+  if (!SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) RaiseLastOSError();
 
   BCRYPT_ALG_HANDLE alg = nullptr;
   NTSTATUS st = BCryptOpenAlgorithmProvider(&alg, BCRYPT_MD5_ALGORITHM, nullptr, 0);
@@ -309,7 +334,7 @@ std::string FileMD5(const std::string& path) {
   std::vector<UCHAR> buffer(kMd5Block);
   for (;;) {
     DWORD read = 0;
-    if (!ReadFile(file.get(), buffer.data(), kMd5Block, &read, nullptr)) RaiseLastOSError();
+    if (!ReadFile(file, buffer.data(), kMd5Block, &read, nullptr)) RaiseLastOSError();
     if (read == 0) break;
     st = BCryptHashData(hash, buffer.data(), read, 0);
     if (!BCRYPT_SUCCESS(st)) RaiseStatus("BCryptHashData", st);
@@ -365,6 +390,26 @@ int RunAndWait(const std::string& file, const std::string& workdir, const std::s
 void DeleteTree(const std::string& folder) {
   if (folder.empty()) throw Exception("Could not delete empty path");
   DeleteTreeW(Widen(folder));
+}
+
+bool DeletePathEntry(const std::string& path) {
+  if (path.empty()) return false;
+  const std::wstring w = Widen(path);
+  const DWORD attrs = Attributes(w);
+  if (attrs == INVALID_FILE_ATTRIBUTES) return GetLastError() == ERROR_FILE_NOT_FOUND ||
+                                               GetLastError() == ERROR_PATH_NOT_FOUND;
+  if (attrs & FILE_ATTRIBUTE_REPARSE_POINT) {
+    if (!DeleteLinkOnly(w)) return false;
+  } else if (attrs & FILE_ATTRIBUTE_DIRECTORY) {
+    DeleteTreeW(w);
+  } else if (!DeleteFileForced(w, attrs)) {
+    return false;
+  }
+  if (Attributes(w) != INVALID_FILE_ATTRIBUTES) {
+    SetLastError(ERROR_DIR_NOT_EMPTY);
+    return false;
+  }
+  return true;
 }
 
 std::string KnownFolderPath(const GUID& folderId) {

@@ -34,6 +34,9 @@ bool IsWow64();
 // MD5 of the file's bytes as 32 lower-case hexadecimal digits. The file is read in large
 // blocks, other writers are denied meanwhile. Raises EOSError when it cannot be read.
 std::string FileMD5(const std::string& path);
+// The same for a file already open with read access, read from its start; the file's
+// position is left at its end.
+std::string FileMD5(HANDLE file);
 
 // Starts `file` through the shell's "open" verb, hidden, with the given working folder and
 // parameters, and waits for it to end. Returns the process's exit code, 1 when it could not
@@ -44,8 +47,15 @@ int RunAndWait(const std::string& file, const std::string& workdir, const std::s
 
 // Deletes the folder and everything below it. Silent about failures; raises Exception
 // "Could not delete empty path" for an empty argument. A linked folder (junction or
-// symbolic link) is removed as a link: what it points to is never touched.
+// symbolic link) is removed as a link: what it points to is never touched (a link the system
+// cannot remove alone stays in place).
 void DeleteTree(const std::string& folder);
+
+// Removes whatever is at the path: a link (junction, symbolic link) as a link only, a folder
+// with everything below it (as DeleteTree), or a file. True when nothing is left there (also
+// when nothing was); otherwise GetLastError() tells why. A link the system cannot remove
+// without touching its target stays in place.
+bool DeletePathEntry(const std::string& path);
 
 // Path of a Windows known folder, empty on failure.
 std::string KnownFolderPath(const GUID& folderId);

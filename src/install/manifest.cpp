@@ -7,6 +7,7 @@
 #include "base/win_error.h"
 #include "base/win_text.h"
 #include "install/files.h"
+#include "install/manifest_text.h"
 #include "log/log.h"
 #include "net/json_reader.h"
 
@@ -74,21 +75,7 @@ bool RunScripts(const std::string& list) {
 }  // namespace
 
 std::string ReadManifestText(const std::string& path) {
-  std::string data = ReadAllBytes(path);
-  auto starts = [&](const char* bom, size_t n) { return data.size() >= n && data.compare(0, n, bom, n) == 0; };
-  if (starts("\xEF\xBB\xBF", 3)) return data.substr(3);
-  bool le = starts("\xFF\xFE", 2), be = starts("\xFE\xFF", 2);
-  if (le || be) {
-    std::wstring w;
-    w.reserve((data.size() - 2) / 2);
-    for (size_t i = 2; i + 1 < data.size(); i += 2) {
-      auto lo = static_cast<unsigned char>(data[le ? i : i + 1]);
-      auto hi = static_cast<unsigned char>(data[le ? i + 1 : i]);
-      w.push_back(static_cast<wchar_t>(lo | (hi << 8)));
-    }
-    return Narrow(w);
-  }
-  return FromAnsi(data);
+  return DecodeManifestBytes(ReadAllBytes(path), [](std::string_view ansi) { return FromAnsi(ansi); });
 }
 
 bool ReadComponents(const std::string& path) {

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "base/lifecycle.h"
+#include "base/win_error.h"
 #include "base/win_text.h"
 #include "log/log.h"
 #include "state/state.h"
@@ -29,12 +30,15 @@ void CALLBACK OnTimeout(HWND, UINT, UINT_PTR timer, DWORD) {
 }
 
 // An OK box with the given style that closes itself after timeoutMs when that is > 0. True
-// when the time-out closed it.
-bool ShowBox(const std::string& text, const std::string& caption, UINT style, unsigned timeoutMs) {
+// when the time-out closed it. `shown` tells whether the box could be shown at all.
+bool ShowBox(const std::string& text, const std::string& caption, UINT style, unsigned timeoutMs,
+             bool* shown = nullptr) {
   g_timedOut = false;
   UINT_PTR timer = 0;
   if (timeoutMs > 0) timer = SetTimer(nullptr, 0, timeoutMs, OnTimeout);
-  MessageBoxW(nullptr, Widen(text).c_str(), Widen(caption).c_str(), MB_OK | style);
+  const int answer = MessageBoxW(nullptr, Widen(text).c_str(), Widen(caption).c_str(), MB_OK | style);
+  const DWORD error = GetLastError();
+  if (shown) *shown = answer != 0;
   if (timer) {
     KillTimer(nullptr, timer);
     // A WM_TIMER for the killed timer may still wait in the queue; drop it so it cannot
@@ -43,7 +47,17 @@ bool ShowBox(const std::string& text, const std::string& caption, UINT style, un
     while (PeekMessageW(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) {
     }
   }
+  SetLastError(error);
   return g_timedOut;
+}
+
+// A box is often shown because something failed, the log perhaps: a failing log line must
+// not end the box's caller.
+void TryLog(const std::string& text) {
+  try {
+    WriteLog(text);
+  } catch (...) {
+  }
 }
 
 // In an unattended run nobody may be there to close the box: it closes itself, and the log
@@ -54,10 +68,17 @@ void ShowProgramBox(const std::string& text, UINT style) {
     return;
   }
   const unsigned ms = UnattendedBoxTimeoutMs;
-  if (ShowBox(text, ApplicationTitle(), style | MB_SETFOREGROUND, ms)) {
+  bool shown = true;
+  const bool timedOut = ShowBox(text, ApplicationTitle(), style | MB_SETFOREGROUND, ms, &shown);
+  if (!shown) {
+    // No desktop to show it on (a service's session, say): the run goes on to its end.
+    TryLog("message box could not be shown (" + SystemErrorText(GetLastError()) + "): " + text);
+    return;
+  }
+  if (timedOut) {
     std::string seconds = std::to_string(ms / 1000);
     if (ms % 1000) seconds.append(1, '.').append(std::to_string(ms % 1000 / 100));
-    WriteLog("message box closed after " + seconds + " s without an answer: " + text);
+    TryLog("message box closed after " + seconds + " s without an answer: " + text);
   }
 }
 

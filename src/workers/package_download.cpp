@@ -1,11 +1,15 @@
 #include "workers/package_download.h"
 
-#include <set>
+#include <map>
+#include <utility>
 
 #include "base/file_system.h"
 #include "base/text.h"
+#include "base/win_error.h"
+#include "base/win_text.h"
 #include "install/archive_jobs.h"
 #include "install/files.h"
+#include "install/folder_security.h"
 #include "install/manifest.h"
 #include "lang/language.h"
 #include "log/log.h"
@@ -39,15 +43,16 @@ TFileListArray ListFiles(TQDAPIClient& client) {
 }
 
 // Downloads one listed file and checks its MD5 sum; a refused download is passed over.
-// True when the file was downloaded in this run and its sum matched.
-bool DownloadAndCheck(TQDAPIClient& client, const TFileList& entry, const PackageSteps& steps) {
-  // Without the download area nothing can be stored; the download below then fails and
-  // the unpack step reports it.
-  ForceDirectories(DownloadArea());
-  if (!client.update_downloadFile(entry.name, DownloadArea() + "\\")) return false;
+// Returns the file, open for reading with nobody else allowed to write, delete or rename it,
+// when it was downloaded in this run and its sum matched; empty when the download failed.
+UniqueFile DownloadAndCheck(TQDAPIClient& client, const TFileList& entry, const PackageSteps& steps) {
+  if (!client.update_downloadFile(entry.name, DownloadArea() + "\\")) return UniqueFile();
   WriteLog("| " + steps.checkMD5Text);
   const std::string path = DownloadArea() + "\\" + entry.name;
-  if (text::ToLower(FileMD5(path)) == text::ToLower(entry.checksum)) return true;
+  UniqueFile file(CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file) LogExitAndFail("Cannot open " + path + " for its check: " + SystemErrorText(GetLastError()));
+  if (text::ToLower(FileMD5(file.get())) == text::ToLower(entry.checksum)) return file;
   WriteLog("| " + steps.checksumIncorrectText);
   if (FileExists(path)) {
     WriteLog("File exists " + path);
@@ -60,6 +65,14 @@ bool DownloadAndCheck(TQDAPIClient& client, const TFileList& entry, const Packag
 }  // namespace
 
 std::string DownloadArea() { return TempDir + "\\Orfeda"; }
+
+UniqueFile PrepareDownloadArea() {
+  try {
+    return CreateFreshProtectedFolder(DownloadArea(), kStagingSddl);
+  } catch (const std::exception& e) {
+    LogExitAndFail("Cannot prepare the download folder " + DownloadArea() + ": " + e.what());
+  }
+}
 
 void Authenticate(TQDAPIClient& client, const std::string& validateText) {
   if (!client.auth_Key()) LogExitAndFail("auth_key failed, OuMessage: " + client.lastErrorMsg());
@@ -96,19 +109,21 @@ void DownloadPackage(TQDAPIClient& client, std::string& version, const PackageSt
   const TFileListArray files = ListFiles(client);
 
   WriteLog("| " + steps.downloadingText);
-  std::set<std::string> verified;
+  // The checked files, each held open from its check to its unpacking.
+  std::map<std::string, UniqueFile> verified;
   for (const auto& entry : files) {
     steps.logFile(entry);
-    if (DownloadAndCheck(client, entry, steps)) verified.insert(entry.name);
+    if (UniqueFile file = DownloadAndCheck(client, entry, steps)) verified[entry.name] = std::move(file);
   }
 
   WriteLog("| " + steps.extractingText);
   for (const auto& entry : files) {
     const std::string folder = DownloadArea() + "\\" + silent::ArchiveFolderName(entry.name);
-    // A file whose download failed may be a stale one of an earlier run: only files
-    // checked in this run are unpacked. UnzipArchive empties the folder first, so nothing
-    // an earlier run unpacked there stays in place of the new files.
-    if (!verified.count(entry.name) || !UnzipArchive(DownloadArea() + "\\" + entry.name, folder)) {
+    // Only files checked in this run are unpacked, through the handle they were checked
+    // through. UnzipArchive empties the folder first.
+    const auto checked = verified.find(entry.name);
+    if (checked == verified.end() ||
+        !UnzipArchive(DownloadArea() + "\\" + entry.name, checked->second.get(), folder)) {
       if (steps.exitLineOnExtractError) LogExitAndFail("| " + steps.extractErrorText);
       WriteLog("| " + steps.extractErrorText);
       FailStep();

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "base/handles.h"
 #include "net/qdapi_client.h"
 
 class StatusSink;
@@ -32,6 +33,13 @@ struct PackageSteps {
 // The download area below TEMP where packages are downloaded and unpacked.
 std::string DownloadArea();
 
+// Makes the download area fresh for this run: whatever an earlier run or anyone else left
+// there (folder, file, link) is removed, never used; a link on its path is refused; the
+// folder is created open to administrators and SYSTEM only. Returns the folder held open:
+// the run keeps it until it ends, so that the folder can be neither removed nor renamed
+// meanwhile. Fails the step (logged) when the area cannot be made.
+UniqueFile PrepareDownloadArea();
+
 // Authenticates with the client's key and checks the session. Fails the step (logged)
 // when either is refused.
 void Authenticate(TQDAPIClient& client, const std::string& validateText);
@@ -42,7 +50,9 @@ void Authenticate(TQDAPIClient& client, const std::string& validateText);
 void SettleVersion(TQDAPIClient& client, std::string& version, StatusSink& sink);
 
 // Runs every step for the client's version (the client's key, branch and application name
-// are set): settles `version`, lists, downloads, checks and unpacks. Fails the step at the
-// first fatal failure.
+// are set): settles `version`, lists, downloads, checks and unpacks into the download area
+// (made by PrepareDownloadArea). Each archive is opened once, without write or delete sharing,
+// as soon as it has arrived: its sum is checked and it is unpacked through that one handle,
+// so nobody can change it in between. Fails the step at the first fatal failure.
 void DownloadPackage(TQDAPIClient& client, std::string& version, const PackageSteps& steps,
                      StatusSink& sink);

@@ -104,6 +104,8 @@ silent::Outcome RunSequence(StatusSink& sink) {
   WriteLog("InstallRec.ApplicationName := " + InstallRec.ApplicationName);
   WriteLog("InstallRec.Partner := " + InstallRec.Partner);
 
+  // Held open until the run ends: what is checked, unpacked and run there stays ours.
+  const UniqueFile downloadArea = PrepareDownloadArea();
   ReleaseDownload(*client, sink);
   const bool partnerComplete = PartnerDownload(*client, sink);
 

@@ -198,3 +198,33 @@ TEST(ArchiveJobs, UnzipArchiveReportsDamagedAndHostileArchives) {
   EXPECT_FALSE(UnzipArchive(dir / "good.zip", dir / "good.zip"));
   EXPECT_EQ(ReadFileBytes(dir / "good.zip"), bytes);
 }
+
+TEST(ArchiveJobs, AnArchiveCheckedThroughAHandleIsUnpackedThroughItAndNobodyCanWriteItMeanwhile) {
+  ScratchFolder dir;
+  const std::string archive = dir / "release.zip";
+  WriteFileBytes(archive, StoredZip({{"files/a.txt", "checked content"}}));
+  const std::string sum = FileMD5(archive);
+
+  // Opened as the download check opens it: read access, only readers shared.
+  HANDLE held = CreateFileW(Widen(archive).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(FileMD5(held), sum);
+  EXPECT_EQ(FileMD5(held), sum);  // read from the start each time
+
+  // Between the check and the unpacking nobody can write, replace or remove the archive.
+  HANDLE writer = CreateFileW(Widen(archive).c_str(), GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  EXPECT_EQ(writer, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
+  WriteFileBytes(dir / "other.zip", StoredZip({{"files/planted.txt", "planted"}}));
+  EXPECT_FALSE(MoveFileExW(Widen(dir / "other.zip").c_str(), Widen(archive).c_str(), MOVEFILE_REPLACE_EXISTING));
+  EXPECT_FALSE(DeleteFileW(Widen(archive).c_str()));
+
+  // The file position after the check does not matter.
+  ASSERT_TRUE(UnzipArchive(archive, held, dir / "out"));
+  EXPECT_EQ(ReadFileBytes(dir / "out\\files\\a.txt"), "checked content");
+  CloseHandle(held);
+}

@@ -8,6 +8,7 @@ import os
 import shutil
 import subprocess
 import sys
+import zipfile
 from pathlib import Path
 
 import pytest
@@ -270,12 +271,26 @@ VARIANTS = [
     ("debug-no-password", ["-debug"], ("demo", {}), None, 0, ["setup finished..."]),
     ("temp-nowhere", [], ("demo", {}), None, 1603, []),
     ("dotnet-missing", [], ("demo", {}), None, 1603, []),
+    # The download area is made fresh for each run: what anyone left at its place (a folder, a
+    # file, a link) is never used, and a link on the way to it is refused.
+    ("staging-planted-folder", [], ("demo", {}), None, 0, ["setup finished..."]),
+    ("staging-planted-file", [], ("demo", {}), None, 0, ["setup finished..."]),
+    # Wine cannot remove a link without touching its target, so under Wine the run refuses
+    # the link (on Windows the link alone goes and the run goes on).
+    ("staging-planted-link", [], ("demo", {}), None, 1603, ["Cannot prepare the download folder *", "exit"]),
+    ("temp-through-link", [], ("demo", {}), None, 1603, ["Cannot prepare the download folder *", "exit"]),
+    # Another process tries to rewrite a checked archive while the next file downloads.
+    ("archive-rewritten", [], ("demo", {}), {"stall_download": 2}, 0, ["setup finished..."]),
 ]
 
 # The test hook that shortens the 60 s after which a silent run's boxes close themselves, and
 # what else a variant's Windows environment holds.
 BOX_TIMEOUT_MS = "3000"
-VARIANT_ENV = {"temp-nowhere": {"TEMP": r"Q:\nowhere"}}
+TEMP_LINK_WIN = inst.TEMP_WIN + "Link"  # a link to TEMP, so the log still lands in TEMP
+VARIANT_ENV = {"temp-nowhere": {"TEMP": r"Q:\nowhere"}, "temp-through-link": {"TEMP": TEMP_LINK_WIN}}
+STAGING_WIN = inst.TEMP_WIN + r"\Orfeda"
+PLANTED_WIN = r"C:\silent-planted"  # what a planted link points to
+STAGING_SDDL = "O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)"
 BOX_VARIANTS = ("help-text", "temp-nowhere", "dotnet-missing")
 
 
@@ -288,10 +303,15 @@ def ends_with(log: list[str], ending: list[str]) -> bool:
 
 
 @pytest.mark.parametrize("name,args,variant,faults,code,ending", VARIANTS, ids=[v[0] for v in VARIANTS])
-def test_silent_variants(build, certdir, releases, clean, name, args, variant, faults, code, ending):
+def test_silent_variants(build, certdir, releases, clean, name, args, variant, faults, code, ending,
+                         tmp_path):
     root = release_root(releases, variant[0], **variant[1]) if variant else None
+    remove_fallback_logs()
+    tamper = None
     try:
-        prepare_variant(name)
+        prepare_variant(name, root)
+        if name == "archive-rewritten":
+            tamper = start_tamper(tmp_path)
         env = {"ORFEDA_SILENT_BOX_TIMEOUT_MS": BOX_TIMEOUT_MS, **VARIANT_ENV.get(name, {})}
         with update_server(root, certdir, faults):
             result = inst.run_setup(ARGS + args, timeout=150 if name in BOX_VARIANTS else 300, env=env)
@@ -301,11 +321,32 @@ def test_silent_variants(build, certdir, releases, clean, name, args, variant, f
         if name in BOX_VARIANTS:
             # A box was shown, and closed by the test's time-out (not the real one, not a click).
             assert int(BOX_TIMEOUT_MS) / 1000 <= result.seconds < 60, result.seconds
+        if tamper:
+            tamper.wait(timeout=150)
+            check_tamper(tmp_path)
         check_variant(name, log)
     finally:
+        if tamper and tamper.poll() is None:
+            tamper.kill()
         shutil.rmtree(inst.host_path(MY_PATH), ignore_errors=True)
-        if name == "dotnet-missing":
-            set_dotnet(True)
+        undo_variant(name, root)
+        remove_fallback_logs()
+
+
+def test_each_refused_run_leaves_its_reason(build, clean):
+    """As a deployment tool meets it: the same refused run (/path below an existing file) again
+    and again; every run ends with 1603 and its log says why."""
+    blocker = inst.host_path(r"C:\silent-blocker.txt")
+    blocker.write_bytes(b"a file, not a folder")
+    remove_fallback_logs()
+    try:
+        for attempt in range(5):
+            result = inst.run_setup(ARGS + ["/path", r"C:\silent-blocker.txt\apps"], timeout=120)
+            assert result.exit_code == 1603, (attempt, result.log)
+            assert ends_with(result.log, [NO_WRITE_PERMISSION, "abort Setup...", "exit"]), (attempt, result.log)
+        assert fallback_logs() == []
+    finally:
+        blocker.unlink(missing_ok=True)
 
 
 def dacl_tool(*args: str) -> dict[str, str]:
@@ -316,16 +357,20 @@ def dacl_tool(*args: str) -> dict[str, str]:
     return dict(line.strip().split("|", 1) for line in proc.stdout.splitlines() if "|" in line)
 
 
-def program_files_dacl() -> str:
-    """What the file system keeps of Program Files' access rules on a folder made with them.
+def reference_dacl(sddl: str) -> str:
+    """What the file system keeps of the access rules `sddl` on a folder made with them.
     Wine keeps no DACL of a file itself (it maps it to the Unix mode and derives the DACL it
     reports from that), so folders are compared with this reference rather than the text."""
     folder = r"C:\silent-dacl-reference"
     shutil.rmtree(inst.host_path(folder), ignore_errors=True)
     try:
-        return dacl_tool("make", folder, PROGRAM_FILES_SDDL)[folder]
+        return dacl_tool("make", folder, sddl)[folder]
     finally:
         shutil.rmtree(inst.host_path(folder), ignore_errors=True)
+
+
+def program_files_dacl() -> str:
+    return reference_dacl(PROGRAM_FILES_SDDL)
 
 
 def set_dotnet(present: bool) -> None:
@@ -335,12 +380,87 @@ def set_dotnet(present: bool) -> None:
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
 
 
-def prepare_variant(name: str) -> None:
-    """What the machine holds before the run."""
+def prepare_variant(name: str, root: Path | None) -> None:
+    """What the machine (and the update server) holds before the run."""
+    staging = inst.host_path(STAGING_WIN)
     if name == "file-blocked":
         (inst.host_path(ROOT_WIN) / "readme.txt").mkdir(parents=True)
     elif name == "dotnet-missing":
         set_dotnet(False)
+    elif name == "staging-planted-folder":
+        # An earlier run's (or anyone's) folder, with a file of its own beside the archives'.
+        (staging / "orfeda_release" / "files").mkdir(parents=True)
+        (staging / "orfeda_release" / "files" / "planted.dll").write_bytes(b"planted")
+        (staging / "planted.txt").write_bytes(b"planted")
+    elif name == "staging-planted-file":
+        staging.write_bytes(b"planted")
+    elif name == "staging-planted-link":
+        target = inst.host_path(PLANTED_WIN)
+        (target / "orfeda_release" / "files").mkdir(parents=True)
+        (target / "orfeda_release" / "files" / "planted.dll").write_bytes(b"planted")
+        staging.symlink_to(target, target_is_directory=True)
+    elif name == "temp-through-link":
+        inst.host_path(inst.TEMP_WIN).with_name(inst.host_path(inst.TEMP_WIN).name + "Link").symlink_to(
+            inst.host_path(inst.TEMP_WIN), target_is_directory=True)
+    elif name == "archive-rewritten":
+        # A second partner archive, listed after the first: while it downloads the first one
+        # has been checked but not yet unpacked.
+        folder = root / "stable" / f"orfeda_2018_{release.PARTNER}" / PARTNER_VERSION
+        with zipfile.ZipFile(folder / "partner_kqy.zip", "w") as z:
+            z.writestr("files/extra.txt", "a second partner archive\r\n")
+
+
+def undo_variant(name: str, root: Path | None) -> None:
+    if name == "dotnet-missing":
+        set_dotnet(True)
+    elif name == "staging-planted-link":
+        inst.host_path(STAGING_WIN).unlink(missing_ok=True)
+        shutil.rmtree(inst.host_path(PLANTED_WIN), ignore_errors=True)
+    elif name == "temp-through-link":
+        temp = inst.host_path(inst.TEMP_WIN)
+        temp.with_name(temp.name + "Link").unlink(missing_ok=True)
+    elif name == "archive-rewritten":
+        (root / "stable" / f"orfeda_2018_{release.PARTNER}" / PARTNER_VERSION / "partner_kqy.zip").unlink(
+            missing_ok=True)
+
+
+def win_path(host: Path) -> str:
+    """A host path as Wine's Z: drive shows it."""
+    return "Z:" + str(host).replace("/", "\\")
+
+
+def start_tamper(tmp_path: Path) -> subprocess.Popen:
+    """A process that rewrites the first partner archive with one holding "planted.txt" as soon
+    as the second one starts to download (the first has been checked by then)."""
+    planted = tmp_path / "planted.zip"
+    with zipfile.ZipFile(planted, "w") as z:
+        z.writestr("files/planted.txt", "planted\r\n")
+    archive = STAGING_WIN + "\\" + release.PARTNER_ARCHIVE
+    trigger = STAGING_WIN + r"\partner_kqy.zip.part"
+    tamper = release.win32_build() / "tests" / "silent" / "tamper.exe"
+    return subprocess.Popen(["wine", str(tamper), archive, trigger, win_path(planted),
+                             win_path(tmp_path / "tamper.txt"), "120"],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+
+
+def check_tamper(tmp_path: Path) -> None:
+    report = dict(item.split("=") for item in (tmp_path / "tamper.txt").read_text().split())
+    # It was there in time, and the archive could not be opened for writing while it waited
+    # to be unpacked (it may be rewritten once unpacked, which changes nothing any more).
+    assert report["waited"] == "1", report
+    assert int(report["refused"]) > 0, report
+    assert not (inst.host_path(ROOT_WIN) / "partner" / "planted.txt").exists()
+    assert (inst.host_path(ROOT_WIN) / "partner" / "extra.txt").is_file()
+
+
+def fallback_logs() -> list[list[str]]:
+    """The logs written next to setup.exe when the log in TEMP could not be written."""
+    return [inst.log_lines(p) for p in sorted(inst.setup_exe().parent.glob("Setup_*.log"))]
+
+
+def remove_fallback_logs() -> None:
+    for p in inst.setup_exe().parent.glob("Setup_*.log"):
+        p.unlink()
 
 
 def package_log(name: str) -> Path:
@@ -398,6 +518,36 @@ def check_variant(name: str, log: list[str]) -> None:
         assert not inst.host_path(inst.TEMP_WIN + r"\Orfeda").exists()
         if name != "help-text":
             assert log == []  # ended before the log could be (or was) created
+            # The reason went next to the program instead.
+            fallback = fallback_logs()
+            assert len(fallback) == 1, fallback
+            if name == "temp-nowhere":
+                assert fallback[0][0].startswith(r"The setup log Q:\nowhere\Setup_"), fallback
+                assert fallback[0][1] == "Exception Error in: FormCreate", fallback
+                assert fallback[0][2].startswith(r'EInOutError : Cannot create file "Q:\nowhere\Setup_')
+            else:
+                assert fallback[0][0] == "start-up check failed: .NET Framework 4 missing"
+            assert fallback[0][-1] == "exit code 1603", fallback
+        else:
+            assert fallback_logs() == []
+    elif name == "staging-planted-folder":
+        staging = inst.host_path(STAGING_WIN)
+        assert not (staging / "planted.txt").exists()
+        assert not (staging / "orfeda_release" / "files" / "planted.dll").exists()
+        assert not (installed / "planted.dll").exists()
+        # Made anew with the download area's own access rules.
+        assert dacl_tool("show", STAGING_WIN)[STAGING_WIN] == reference_dacl(STAGING_SDDL)
+    elif name == "staging-planted-file":
+        assert inst.host_path(STAGING_WIN).is_dir()
+        assert (installed / "Orfeda.exe").is_file()
+    elif name == "staging-planted-link":
+        target = inst.host_path(PLANTED_WIN)
+        assert sorted(p.name for p in target.iterdir()) == ["orfeda_release"]  # nothing added
+        assert (target / "orfeda_release" / "files" / "planted.dll").read_bytes() == b"planted"
+        assert not installed.exists()
+    elif name == "temp-through-link":
+        assert "is a link" in log[-2], log[-2]
+        assert not installed.exists()
     elif name in ("version-unknown", "checksum-mismatch", "download-refused", "server-down",
                   "empty-file-list", "broken-manifest"):
         assert not installed.exists()

@@ -14,7 +14,8 @@ from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[2]
 
-TARGETS = ["setup", "silent_demo_app", "silent_demo_uninstall", "runexit", "silent_dacl", "trust_ca"]
+TARGETS = ["setup", "silent_demo_app", "silent_demo_uninstall", "runexit", "silent_dacl", "silent_tamper",
+           "trust_ca"]
 
 
 def local_port() -> int:

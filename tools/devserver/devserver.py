@@ -70,7 +70,10 @@ DEFAULT_ACCOUNTS = {
 #   non_json         API answers are an HTML page
 #   slow=SECONDS     every API answer is delayed
 #   redirect         every API request is answered with 302 to the same path
-FAULTS = ("refuse_key", "bad_checksum", "refuse_download", "non_json", "slow", "redirect")
+#   stall_download=SECONDS  each file download stops halfway for that long (the client has
+#                    its file open meanwhile), then completes
+FAULTS = ("refuse_key", "bad_checksum", "refuse_download", "non_json", "slow", "redirect",
+          "stall_download")
 
 NAME_RE = re.compile(r"^[^/\\\x00-\x1f]{1,200}$")
 CHUNK = 1024 * 1024
@@ -290,9 +293,16 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.end_headers()
         if self.command == "HEAD":
             return
+        stall = float(self.state.faults.get("stall_download") or 0)
         with open(path, "rb") as f:
             f.seek(start)
             left = end - start + 1
+            if stall:
+                block = f.read(left // 2)
+                self.wfile.write(block)
+                self.wfile.flush()
+                left -= len(block)
+                time.sleep(stall)
             while left > 0:
                 block = f.read(min(CHUNK, left))
                 if not block:
