@@ -8,6 +8,7 @@
 #include "base/window_class.h"
 #include "log/log.h"
 #include "state/state.h"
+#include "ui/debug_form.h"
 #include "ui/message_box.h"
 #include "ui/silent_status.h"
 #include "workers/silent_install.h"
@@ -17,7 +18,11 @@ namespace {
 const std::string kBannerRule(59, '-');
 }
 
+TQDSetupForm::TQDSetupForm() = default;
+
 TQDSetupForm::~TQDSetupForm() {
+  // The debug window first: it is owned by this window.
+  debugForm_.reset();
   if (hwnd_) DestroyWindow(hwnd_);
 }
 
@@ -39,7 +44,10 @@ void TQDSetupForm::FormCreate() {
     LogFilePath = TempDir + "\\" + ApplicationTitle() + "_" + TimeStampText() + ".log";
     SetupLog = TLog::CreateClean(LogFilePath);
     HandleInstanceOptions();
-    // With DebugMode the debug window opens here once it exists.
+    if (DebugMode) {
+      debugForm_ = std::make_unique<DebugForm>(hwnd_);
+      debugForm_->Show();
+    }
     WriteLog(kBannerRule);
     WriteLog(kBannerRule);
     WriteLog("| " + ApplicationTitle());
