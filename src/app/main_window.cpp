@@ -10,6 +10,7 @@
 #include "state/state.h"
 #include "ui/message_box.h"
 #include "ui/silent_status.h"
+#include "ui/wizard.h"
 #include "workers/silent_install.h"
 #include "workers/silent_parameters.h"
 
@@ -17,7 +18,11 @@ namespace {
 const std::string kBannerRule(59, '-');
 }
 
+TQDSetupForm::TQDSetupForm() = default;
+
 TQDSetupForm::~TQDSetupForm() {
+  // The pages first: they are owned by this window.
+  wizard_.reset();
   if (hwnd_) DestroyWindow(hwnd_);
 }
 
@@ -58,9 +63,10 @@ void TQDSetupForm::FormCreate() {
         WriteLog("exit");
         RequestProgramEnd(1603);
       }
-    } else {
-      // The wizard's login page opens here once it exists; until then the run ends.
-      RequestProgramEnd();
+    } else if (!EndRequested()) {
+      // The wizard: the login page, then the message loop until a page ends the program.
+      wizard_ = std::make_unique<Wizard>(hwnd_);
+      wizard_->Start();
     }
   } catch (const std::exception& e) {
     // The remaining steps are skipped; with no page open the program must still end.
