@@ -288,3 +288,32 @@ def test_login_page_at_150_percent(build, server):
                 assert all(abs(a - b * 1.5) <= 3 for a, b in zip(got, place)), (cid, got, place)
         finally:
             s.kill()
+
+
+def test_a_running_login_shows_its_progress_and_allows_no_second_one(setup, server):
+    server.faults["slow"] = 2  # every platform answer takes two seconds
+    try:
+        sign_in(setup, "alice", "secret")
+        assert winelib.wait(visible=True, cls=LOGIN, pid=setup.pid, id=PB_LOGIN)
+        assert not setup.control(BTN_NEXT)["enabled"]
+        # Enter (the default button) starts no second login either.
+        winelib.key("Enter", cls=LOGIN, pid=setup.pid, id=CB_LANG)
+        with pytest.raises(winelib.WintoolError):
+            winelib.click(cls=LOGIN, pid=setup.pid, id=BTN_NEXT, timeout_ms=2000)
+        assert winelib.window(cls=NEXT_PAGE, pid=setup.pid, timeout_ms=60000)
+    finally:
+        server.faults.clear()
+    assert winelib.wait(enabled=True, cls=LOGIN, pid=setup.pid, id=BTN_NEXT, all=True)
+    assert not setup.control(PB_LOGIN)["visible"]
+    log = setup.log()
+    assert log.count("| Login startet") == 1 and log.count("| Login successful") == 1, log
+    assert log.count("next page: download") == 1
+
+
+def test_keyboard_escape_asks_to_cancel(setup):
+    winelib.key("Escape", cls=LOGIN, pid=setup.pid, id=ED_USER)
+    assert winelib.press("No", text_has="Are you sure to cancel setup?")
+    assert setup.page()["visible"]
+    # Tab goes from the user name to the password.
+    winelib.key("Tab", cls=LOGIN, pid=setup.pid, id=ED_USER)
+    assert winelib.wait(focused=True, cls=LOGIN, pid=setup.pid, id=ED_PASS)
