@@ -11,6 +11,7 @@
 #include "ui/debug_form.h"
 #include "ui/message_box.h"
 #include "ui/silent_status.h"
+#include "ui/wizard.h"
 #include "workers/silent_install.h"
 #include "workers/silent_parameters.h"
 
@@ -21,7 +22,8 @@ const std::string kBannerRule(59, '-');
 TQDSetupForm::TQDSetupForm() = default;
 
 TQDSetupForm::~TQDSetupForm() {
-  // The debug window first: it is owned by this window.
+  // The pages and the debug window first: they are owned by this window.
+  wizard_.reset();
   debugForm_.reset();
   if (hwnd_) DestroyWindow(hwnd_);
 }
@@ -66,9 +68,10 @@ void TQDSetupForm::FormCreate() {
         WriteLog("exit");
         RequestProgramEnd(1603);
       }
-    } else {
-      // The wizard's login page opens here once it exists; until then the run ends.
-      RequestProgramEnd();
+    } else if (!EndRequested()) {
+      // The wizard: the login page, then the message loop until a page ends the program.
+      wizard_ = std::make_unique<Wizard>(hwnd_);
+      wizard_->Start();
     }
   } catch (const std::exception& e) {
     // The remaining steps are skipped; with no page open the program must still end.

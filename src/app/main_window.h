@@ -4,6 +4,7 @@
 
 #include <memory>
 
+class Wizard;
 class DebugForm;
 
 class TQDSetupForm {
@@ -24,5 +25,6 @@ class TQDSetupForm {
   static LRESULT CALLBACK WndProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
 
   HWND hwnd_ = nullptr;
+  std::unique_ptr<Wizard> wizard_;  // the pages, when not silent
   std::unique_ptr<DebugForm> debugForm_;  // with DebugMode; owned by this window
 };
