@@ -50,8 +50,6 @@ const std::array<ControlSpec, 6> kProxyControls{{
      kGroupX, kGroupY, 370, 102, &txtProxyAutoDetection},
 }};
 
-std::string ControlText(HWND h) { return WindowText(h); }
-
 // Centred in the work area of the monitor that shows the active window (the page that asked
 // for the dialog), or of the primary monitor.
 POINT CentredOrigin(SIZE size) {
@@ -119,8 +117,8 @@ void SettingsForm::Show() {
 void SettingsForm::BtnSaveClick() {
   ProxyDialogValues v;
   v.autoDetect = SendMessageW(Sheet(kCbProxyAutoDetect), BM_GETCHECK, 0, 0) == BST_CHECKED;
-  v.username = ControlText(Sheet(kLeProxyAutoDetectUsername));
-  v.password = ControlText(Sheet(kLeProxyAutoDetectPassword));
+  v.username = WindowText(Sheet(kLeProxyAutoDetectUsername));
+  v.password = WindowText(Sheet(kLeProxyAutoDetectPassword));
   StoreProxyDialogValues(v, record_);
   ShowWindow(hwnd(), SW_HIDE);
 }

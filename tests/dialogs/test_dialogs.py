@@ -73,16 +73,11 @@ def ctl(win, id):
     return c
 
 
-def near(control, x, y, w=None, h=None):
-    got = [control["x"], control["y"]] + ([control["w"]] if w is not None else []) + \
-          ([control["h"]] if h is not None else [])
-    want = [x, y] + ([w] if w is not None else []) + ([h] if h is not None else [])
-    return all(abs(a - b) <= TOLERANCE for a, b in zip(got, want)), (got, want)
-
-
 def assert_near(control, *place):
-    ok, detail = near(control, *place)
-    assert ok, f"control {control['id']} ({control['text']!r}): got {detail[0]}, want {detail[1]}"
+    """The control at (x, y[, w[, h]]) within a few pixels."""
+    got = [control[k] for k in ("x", "y", "w", "h")][:len(place)]
+    assert all(abs(a - b) <= TOLERANCE for a, b in zip(got, place)), \
+        f"control {control['id']} ({control['text']!r}): got {got}, want {list(place)}"
 
 
 def open_settings():
