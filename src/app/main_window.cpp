@@ -9,8 +9,10 @@
 #include "base/window_class.h"
 #include "log/log.h"
 #include "state/state.h"
+#include "ui/debug_form.h"
 #include "ui/message_box.h"
 #include "ui/silent_status.h"
+#include "ui/wizard.h"
 #include "workers/silent_install.h"
 #include "workers/silent_parameters.h"
 
@@ -18,7 +20,12 @@ namespace {
 const std::string kBannerRule(59, '-');
 }
 
+TQDSetupForm::TQDSetupForm() = default;
+
 TQDSetupForm::~TQDSetupForm() {
+  // The pages and the debug window first: they are owned by this window.
+  wizard_.reset();
+  debugForm_.reset();
   if (hwnd_) DestroyWindow(hwnd_);
 }
 
@@ -40,7 +47,10 @@ void TQDSetupForm::FormCreate() {
     LogFilePath = TempDir + "\\" + ApplicationTitle() + "_" + TimeStampText() + ".log";
     SetupLog = TLog::CreateClean(LogFilePath);
     HandleInstanceOptions();
-    // With DebugMode the debug window opens here once it exists.
+    if (DebugMode) {
+      debugForm_ = std::make_unique<DebugForm>(hwnd_);
+      debugForm_->Show();
+    }
     WriteLog(kBannerRule);
     WriteLog(kBannerRule);
     WriteLog("| " + ApplicationTitle());
@@ -59,9 +69,10 @@ void TQDSetupForm::FormCreate() {
         WriteLog("exit");
         RequestProgramEnd(1603);
       }
-    } else {
-      // The wizard's login page opens here once it exists; until then the run ends.
-      RequestProgramEnd();
+    } else if (!EndRequested()) {
+      // The wizard: the login page, then the message loop until a page ends the program.
+      wizard_ = std::make_unique<Wizard>(hwnd_);
+      wizard_->Start();
     }
   } catch (const std::exception& e) {
     // The remaining steps are skipped; with no page open the program must still end. The

@@ -10,6 +10,7 @@
 #include "base/win_error.h"
 #include "base/win_text.h"
 #include "install/files.h"
+#include "install/uninstall_command.h"
 #include "log/log.h"
 
 namespace {
@@ -80,8 +81,6 @@ bool CreateSoftwareEntry(HKEY hive, const char* opName, const std::string& keyNa
                          const std::string& helpLink, const std::string& displayName) {
   const std::string name = opName;
   WriteLog("start " + name);
-  std::string quotedKey(1, '"');
-  quotedKey.append(ProductKeyPath()).append("\\uninstall\"");
   const std::string parent = UninstallParentPath(IsWow64());
   WriteLog("BitKey: " + parent);
   UniqueHKey key = OpenOrCreateKey(hive, parent + keyName);
@@ -95,7 +94,7 @@ bool CreateSoftwareEntry(HKEY hive, const char* opName, const std::string& keyNa
     WriteString(key.get(), "DisplayVersion", displayVersion);
     WriteString(key.get(), "HelpLink", helpLink);
     WriteString(key.get(), "Publisher", publisher);
-    WriteString(key.get(), "UninstallString", uninstallerPath + " -uninstall " + quotedKey);
+    WriteString(key.get(), "UninstallString", UninstallCommand(uninstallerPath, ProductKeyPath()));
   } catch (const std::exception& e) {
     // An entry written only in part would list the application without a way to remove it.
     WriteLog(name + ": " + e.what());

@@ -3,6 +3,7 @@
 #include "state/state.h"
 #include "install/config_files.h"
 #include "install/registry_records.h"
+#include "install/uninstall_command.h"
 
 namespace {
 
@@ -69,6 +70,62 @@ TEST(RecordTexts, KeyPathsAndUpdaterValue) {
   TempDir = "C:\\Users\\d'Arcy\\Temp";
   EXPECT_EQ(UpdaterIniValue(), "'C:\\Users\\d''Arcy\\Temp\\O''Brien''s Fax\\Palvoro\\updater.ini'");
   ResetSetupState();
+}
+
+}  // namespace
+
+namespace {
+
+struct UninstallCommandCase {
+  const char* name;
+  const char* command;
+  const char* root;
+};
+
+const UninstallCommandCase kUninstallCommands[] = {
+    {"quoted, as written now",
+     "\"C:\\Program Files (x86)\\Palvoro Fax\\Palvoro\\uninstall.exe\" -uninstall "
+     "\"\\Software\\Palvoro Fax\\Palvoro\\uninstall\"",
+     "C:\\Program Files (x86)\\Palvoro Fax\\Palvoro"},
+    {"unquoted, written by earlier versions",
+     "C:\\Program Files (x86)\\Palvoro Fax\\Palvoro\\uninstall.exe -uninstall "
+     "\"\\Software\\Palvoro Fax\\Palvoro\\uninstall\"",
+     "C:\\Program Files (x86)\\Palvoro Fax\\Palvoro"},
+    {"quoted, key path holding -uninstall",
+     "\"D:\\Apps\\Fax\\uninstall.exe\" -uninstall \"\\Software\\A-uninstall\\B\\uninstall\"",
+     "D:\\Apps\\Fax"},
+    {"unquoted, key path holding -uninstall",
+     "D:\\Apps\\Fax\\uninstall.exe -uninstall \"\\Software\\A-uninstall\\B\\uninstall\"",
+     "D:\\Apps\\Fax"},
+    {"quoted, install root holding -uninstall", "\"D:\\x-uninstall\\uninstall.exe\" -uninstall \"k\"",
+     "D:\\x-uninstall"},
+    {"long root",
+     "\"C:\\A very long folder name\\with many parts\\and blanks in it\\and more\\Palvoro "
+     "Fax\\Palvoro\\uninstall.exe\" -uninstall \"\\Software\\Palvoro Fax\\Palvoro\\uninstall\"",
+     "C:\\A very long folder name\\with many parts\\and blanks in it\\and more\\Palvoro "
+     "Fax\\Palvoro"},
+    {"UNC root", "\"\\\\srv\\share\\Fax\\uninstall.exe\" -uninstall \"k\"", "\\\\srv\\share\\Fax"},
+    {"no -uninstall: the whole command is the program", "C:\\Fax\\uninstall.exe", "C:\\Fax"},
+    {"leading blanks", "  \"C:\\Fax\\uninstall.exe\" -uninstall \"k\"", "C:\\Fax"},
+    {"quote never closed", "\"C:\\Fax\\uninstall.exe -uninstall", "C:\\Fax"},
+    {"no folder", "uninstall.exe -uninstall \"k\"", ""},
+    {"empty", "", ""},
+    {"blanks only", "   ", ""},
+};
+
+TEST(UninstallCommand, InstallRootIsReadFromQuotedAndUnquotedCommands) {
+  for (const auto& c : kUninstallCommands) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(InstallRootOfUninstallCommand(c.command), c.root);
+  }
+}
+
+TEST(UninstallCommand, ProgramPathIsQuotedAndReadsBackAsTheRoot) {
+  const std::string root = "C:\\Program Files (x86)\\Palvoro Fax\\Palvoro";
+  const std::string command =
+      UninstallCommand(root + "\\uninstall.exe", "\\Software\\Palvoro Fax\\Palvoro");
+  EXPECT_EQ(command, "\"" + root + "\\uninstall.exe\" -uninstall \"\\Software\\Palvoro Fax\\Palvoro\\uninstall\"");
+  EXPECT_EQ(InstallRootOfUninstallCommand(command), root);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "state/state.h"
 #include "install/files.h"
 #include "install/registry_records.h"
+#include "install/uninstall_command.h"
 #include "install_records/win_fixture.h"
 
 namespace {
@@ -101,7 +102,7 @@ TEST_F(RegistryRecords, OptionsKeyStaysInSoftwareAfterAPerUserEntryOn64BitWindow
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Wow6432Node\\" + provider_, kView64));
   // The lookup finds the entry it wrote.
   EXPECT_EQ(GetSoftwareEntryUser(entry),
-            "C:\\x\\uninstall.exe -uninstall \"\\Software\\" + provider_ + "\\Palvoro\\uninstall\"");
+            "\"C:\\x\\uninstall.exe\" -uninstall \"\\Software\\" + provider_ + "\\Palvoro\\uninstall\"");
 }
 
 TEST_F(RegistryRecords, UninstallKeyHoldsTheNineValuesInTheProgramsView) {
@@ -165,7 +166,7 @@ TEST_F(RegistryRecords, SoftwareEntryInBothHivesFollowsTheWow6432NodeRule) {
   };
   const std::string root = "C:\\Program Files (x86)\\Palvoro Fax\\Palvoro";
   const std::string uninstallString =
-      root + "\\uninstall.exe -uninstall \"\\Software\\Palvoro Fax\\Palvoro\\uninstall\"";
+      "\"" + root + "\\uninstall.exe\" -uninstall \"\\Software\\Palvoro Fax\\Palvoro\\uninstall\"";
   for (const auto& c : cases) {
     SCOPED_TRACE(c.variant);
     const std::string name = Entry(std::string("Palvoro Fax ") + c.variant);
@@ -203,8 +204,7 @@ TEST_F(RegistryRecords, SoftwareEntryInBothHivesFollowsTheWow6432NodeRule) {
         "AppName: " + name, "read regkey",
         std::string("end GetSoftwareEntry") + c.variant + " " + uninstallString};
     EXPECT_EQ(log.Lines(), expectedLog);
-    // The login page finds the install root in front of "-uninstall".
-    EXPECT_EQ(uninstallString.substr(0, uninstallString.find("-uninstall")), root + "\\uninstall.exe ");
+    EXPECT_EQ(InstallRootOfUninstallCommand(uninstallString), root);
   }
 }
 

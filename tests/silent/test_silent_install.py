@@ -192,7 +192,7 @@ def test_silent_install_for_all_users(build, certdir, releases, clean):
     assert entry["Publisher"] == "Palvoro Fax"
     assert entry["Comments"] == "no Comment"
     assert entry["UninstallString"] == (
-        ROOT_WIN + r'\uninstall.exe -uninstall "\Software\Palvoro Fax\Palvoro\uninstall"')
+        '"' + ROOT_WIN + r'\uninstall.exe" -uninstall "\Software\Palvoro Fax\Palvoro\uninstall"')
 
     # Environment, links, scripts, driver packages, and the ZIP library files removed.
     assert inst.reg_query(inst.ENV_KEY, "")["ORFEDAINSTALLPATH"] == exe

@@ -89,13 +89,20 @@ def test_zip_libraries_are_written_next_to_setup(tmp_path):
     folder = tmp_path / "Downloads"
     exe = winelib.copy_setup(folder)
     (folder / "DelZip192.dll").write_bytes(b"stale")  # an older file is replaced
-    assert winelib.run([], exe=exe) == 0
-    for name, built in (("DelZip192.dll", "DelZip192.dll"), ("DelZip192x64.dll", "DelZip192x64.dll")):
-        written = (folder / name).read_bytes()
-        assert written == next(winelib.BUILD.rglob(built)).read_bytes(), name
-    logs = winelib.setup_logs()
-    assert len(logs) == 1 and log_name_pattern().match(logs[0].name)
-    assert len(winelib.read_log(logs[0])) == 6
+    proc = winelib.start([], exe=exe)
+    try:
+        assert winelib.window(cls="TCredentialsForm", timeout_ms=30000), "no login page"
+        for name, built in (("DelZip192.dll", "DelZip192.dll"), ("DelZip192x64.dll", "DelZip192x64.dll")):
+            written = (folder / name).read_bytes()
+            assert written == next(winelib.BUILD.rglob(built)).read_bytes(), name
+        logs = winelib.setup_logs()
+        assert len(logs) == 1 and log_name_pattern().match(logs[0].name)
+        assert len(winelib.read_log(logs[0])) == 6
+    finally:
+        # The window's close button, confirmed: the user cancelled.
+        winelib.wintool("close", "--class", "TCredentialsForm")
+        winelib.press("Yes", text_has="Are you sure to cancel setup?")
+    assert winelib.finish(proc) == 1602
 
 
 def test_read_only_program_folder_ends_startup(tmp_path):

@@ -1,0 +1,52 @@
+#include "ui/wizard.h"
+
+#include "log/log.h"
+#include "state/state.h"
+#include "ui/credentials_page.h"
+#include "ui/pending_page.h"
+
+Wizard::Wizard(HWND mainWindow) : main_(mainWindow), status_(std::make_unique<StatusWindow>()) {}
+
+Wizard::~Wizard() {
+  // No status reaches a page from here on: a worker still running finds no window.
+  status_.reset();
+  // Pages own the pages they created: the newest go first.
+  while (!pages_.empty()) pages_.pop_back();
+}
+
+template <class Page, class... Args>
+Page& Wizard::Add(Args&&... args) {
+  auto page = std::make_unique<Page>(std::forward<Args>(args)...);
+  Page& ref = *page;
+  pages_.push_back(std::move(page));
+  return ref;
+}
+
+void Wizard::Start() {
+  credentialsForm_ = &Add<TCredentialsForm>(*this, main_);
+  credentialsForm_->ShowPage();
+}
+
+void Wizard::ShowSettings() { WriteLog("| Settings: the proxy settings dialog is not part of this build yet"); }
+
+void Wizard::AfterLogin(bool installed) {
+  std::string next;
+  if (installed) {
+    next = "next page: maintenance, install root " + InstallRec.InstPath;
+    if (!InstallRec.Version.empty()) next += ", version " + InstallRec.Version;
+  } else {
+    next = "next page: download";
+  }
+  WriteLog(next);
+  TCredentialsForm* login = credentialsForm_;
+  // A forward step: a new page, owned by the current one, where the current one was.
+  TPendingForm& page = Add<TPendingForm>(*this, login->hwnd(), next);
+  page.ShowPage();
+  login->HidePage();
+}
+
+void Wizard::BackToLogin(PageBase& from) {
+  from.SavePosition();
+  if (credentialsForm_) credentialsForm_->ShowPage();
+  from.HidePage();
+}

@@ -1,0 +1,50 @@
+#pragma once
+// The wizard: owns its pages (every instance lives until the program ends; a page that
+// hands over is hidden) and the references to the newest instance of each page class,
+// through which workers' statuses reach their page. Created by the hidden main window when
+// the program does not run silently; lives on the UI thread.
+#include <windows.h>
+
+#include <memory>
+#include <vector>
+
+#include "ui/status_channel.h"
+
+class PageBase;
+class TCredentialsForm;
+
+// The exit code of a cancel the user confirmed.
+inline constexpr int kExitCancelled = 1602;
+
+class Wizard {
+ public:
+  explicit Wizard(HWND mainWindow);
+  ~Wizard();
+  Wizard(const Wizard&) = delete;
+  Wizard& operator=(const Wizard&) = delete;
+
+  // Creates the login page, owned by the main window, and shows it.
+  void Start();
+
+  // The newest login page (nullptr before Start).
+  TCredentialsForm* CredentialsForm() const { return credentialsForm_; }
+  // The window through which workers hand their statuses to the UI thread.
+  HWND StatusWindowHandle() const { return status_ ? status_->hwnd() : nullptr; }
+
+  // The proxy settings dialog of the login page.
+  void ShowSettings();
+  // The login page's ready status after the existing-installation check: opens the page
+  // that follows (the login page saved its position and is hidden here).
+  void AfterLogin(bool installed);
+  // Back from the page after the login: the login page again, where that page was.
+  void BackToLogin(PageBase& from);
+
+ private:
+  template <class Page, class... Args>
+  Page& Add(Args&&... args);
+
+  HWND main_;
+  std::unique_ptr<StatusWindow> status_;
+  std::vector<std::unique_ptr<PageBase>> pages_;  // in order of creation
+  TCredentialsForm* credentialsForm_ = nullptr;
+};

@@ -1,0 +1,319 @@
+"""The wizard's login page under Wine, driven through its real windows with the window tool,
+against the local partner platform and update server of tools/devserver: layout at 96 DPI,
+the language switch, empty fields, a refused and a successful login, an existing
+installation, and Cancel / close with their question and exit codes."""
+from __future__ import annotations
+
+import contextlib
+import importlib.util
+import os
+import pathlib
+import subprocess
+import sys
+import time
+
+import pytest
+
+REPO = pathlib.Path(__file__).resolve().parents[2]
+sys.path.insert(0, str(REPO / "tools" / "demolib"))
+sys.path.insert(0, str(REPO / "tools" / "devserver"))
+
+import demo_build as localbuild  # noqa: E402
+import demo_installation as inst  # noqa: E402
+
+_spec = importlib.util.spec_from_file_location("winelib", REPO / "tests" / "pylib" / "winelib.py")
+winelib = importlib.util.module_from_spec(_spec)
+_spec.loader.exec_module(winelib)
+
+pytestmark = pytest.mark.skipif(sys.platform != "linux", reason="runs Windows programs under Wine")
+
+LOGIN = "TCredentialsForm"
+NEXT_PAGE = "TPendingForm"
+DOCS = REPO / "docs"
+
+# Control ids of the login page and their places (client area, 96 DPI).
+WELCOME, TEXT1, LB_USER, ED_USER, LB_PASS, ED_PASS, LB_ERROR, PB_LOGIN, CB_LANG, BTN_NEXT, \
+    BTN_CANCEL, BTN_SETTINGS, GB_CRED, GB_LANG = range(1001, 1015)
+PLACES = {
+    WELCOME: (272, 40), TEXT1: (272, 104), GB_CRED: (272, 164, 385, 133),
+    LB_USER: (288, 204), ED_USER: (432, 200, 193), LB_PASS: (288, 244), ED_PASS: (432, 243, 193),
+    LB_ERROR: (288, 276), PB_LOGIN: (432, 270, 193, 17), GB_LANG: (272, 320, 385, 57),
+    CB_LANG: (432, 344, 193), BTN_NEXT: (582, 424, 75, 25), BTN_CANCEL: (488, 424, 75, 25),
+    BTN_SETTINGS: (40, 424, 75, 25),
+}
+ENGLISH = {
+    WELCOME: "Welcome to Palvoro Fax Setup", TEXT1: "Setup will guide you through the installation.",
+    GB_CRED: "Please Enter your Lumora Credentials", LB_USER: "Username/Email", LB_PASS: "Password",
+    GB_LANG: "Select your language", BTN_NEXT: "Next >", BTN_CANCEL: "Cancel", BTN_SETTINGS: "Settings",
+}
+GERMAN = {
+    WELCOME: "Willkommen zum Palvoro Fax Setup", TEXT1: "Das Setup wird Sie durch die Installation führen.",
+    GB_CRED: "Bitte geben Sie ihre Login Daten ein", LB_USER: "Benutzername/Email", LB_PASS: "Passwort",
+    GB_LANG: "Wählen Sie ihre Sprache", BTN_NEXT: "Weiter >", BTN_CANCEL: "Abbrechen",
+    BTN_SETTINGS: "Einstellungen",
+}
+WS_EX_APPWINDOW = 0x40000
+UNINSTALL = rf"SOFTWARE\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall\{inst.APPLICATION}"
+
+
+@pytest.fixture(scope="session")
+def build():
+    if not os.environ.get("WINEPREFIX") or not os.environ.get("DISPLAY"):
+        pytest.skip("needs the Wine prefix and display of tools/test")
+    return localbuild.ensure_built()
+
+
+@pytest.fixture(scope="session")
+def certdir(build):
+    from devserver import make_certificates
+    folder = REPO / "build" / "devserver-ca"
+    make_certificates(str(folder))
+    marker = pathlib.Path(inst.prefix()) / ".orfeda-silent-ca"
+    if not marker.exists() or marker.read_bytes() != (folder / "ca.der").read_bytes():
+        subprocess.run(["wine", str(build / "trust_ca.exe"), winelib.to_win(folder / "ca.der")],
+                       check=True, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, timeout=120)
+        marker.write_bytes((folder / "ca.der").read_bytes())
+    return folder
+
+
+@pytest.fixture(scope="session")
+def server(certdir, tmp_path_factory):
+    from devserver import DevServer
+    root = tmp_path_factory.mktemp("server-root")
+    s = DevServer(str(root), port=localbuild.local_port(), certdir=str(certdir))
+    s.start()
+    yield s
+    s.stop()
+
+
+class Setup:
+    """One run of setup.exe without arguments: its login page and its end."""
+
+    def __init__(self, build: pathlib.Path):
+        self.exe = build / "setup.exe"
+        self.started = time.time()
+        self.proc = winelib.start([], exe=self.exe)
+        self.win = winelib.window(cls=LOGIN, timeout_ms=30000)
+        assert self.win, "the login page did not appear"
+        self.pid = self.win["pid"]
+
+    def page(self, cls=LOGIN, all=False):
+        return winelib.window(cls=cls, pid=self.pid, all=all, timeout_ms=10000)
+
+    def control(self, cid, cls=LOGIN):
+        return winelib.find_control(self.page(cls, all=True), id=cid)
+
+    def exit_code(self, timeout=30):
+        return winelib.finish(self.proc, timeout)
+
+    def log(self) -> list[str]:
+        return inst.log_lines(inst.newest_log(self.started))
+
+    def kill(self):
+        if self.proc.poll() is None:
+            subprocess.run(["wine", "taskkill", "/f", "/pid", str(self.pid)], env=winelib.env(),
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+            with contextlib.suppress(Exception):
+                self.proc.wait(30)
+
+
+@pytest.fixture
+def setup(build, server):
+    inst.clean_installation()
+    s = Setup(build)
+    yield s
+    s.kill()
+    inst.clean_installation()
+
+
+def zip_dlls(build):
+    return [build / n for n in ("DelZip192.dll", "DelZip192x64.dll")]
+
+
+def sign_in(s: Setup, user: str, password: str):
+    winelib.set_text(user, cls=LOGIN, pid=s.pid, id=ED_USER)
+    winelib.set_text(password, cls=LOGIN, pid=s.pid, id=ED_PASS)
+    winelib.click(cls=LOGIN, pid=s.pid, id=BTN_NEXT)
+
+
+def texts(win) -> dict[int, str]:
+    return {c["id"]: c["text"] for c in win["controls"]}
+
+
+def test_layout_language_switch_and_cancel(setup, build):
+    win = setup.win
+    assert win["caption"] == ""
+    assert win["exstyle"] & WS_EX_APPWINDOW
+    assert (win["client"]["w"], win["client"]["h"]) == (694, 471)
+    for cid, place in PLACES.items():
+        c = winelib.find_control(win, id=cid)
+        got = (c["x"], c["y"], c["w"], c["h"])[:len(place)]
+        assert all(abs(a - b) <= 3 for a, b in zip(got, place)), (cid, got, place)
+    assert {k: v for k, v in texts(win).items() if k in ENGLISH} == ENGLISH
+    lang = winelib.find_control(win, id=CB_LANG)
+    assert lang["items"] == ["English", "German"] and lang["selected"] == 0
+    assert not winelib.find_control(win, id=PB_LOGIN)["visible"]
+    assert winelib.find_control(win, id=ED_USER)["focused"]
+    DOCS.mkdir(exist_ok=True)
+    winelib.screenshot(DOCS / "login_page_en.png", cls=LOGIN, pid=setup.pid)
+
+    winelib.select(index=1, cls=LOGIN, pid=setup.pid, id=CB_LANG)
+    assert winelib.wait(text_is="Weiter >", cls=LOGIN, pid=setup.pid, id=BTN_NEXT)
+    win = setup.page()
+    assert {k: v for k, v in texts(win).items() if k in GERMAN} == GERMAN
+    lang = winelib.find_control(win, id=CB_LANG)
+    assert lang["items"] == ["Englisch", "Deutsch"] and lang["selected"] == 1
+    winelib.screenshot(DOCS / "login_page_de.png", cls=LOGIN, pid=setup.pid)
+    winelib.select(index=0, cls=LOGIN, pid=setup.pid, id=CB_LANG)
+    assert winelib.wait(text_is="Next >", cls=LOGIN, pid=setup.pid, id=BTN_NEXT)
+    assert {k: v for k, v in texts(setup.page()).items() if k in ENGLISH} == ENGLISH
+
+    # Cancel and the close button ask; No keeps the page.
+    winelib.click(cls=LOGIN, pid=setup.pid, id=BTN_CANCEL)
+    assert winelib.msgbox("Are you sure to cancel setup?") is not None
+    assert winelib.press("No", text_has="Are you sure to cancel setup?")
+    winelib.wintool("close", "--class", LOGIN, "--pid", setup.pid)
+    assert winelib.msgbox("Are you sure to cancel setup?") is not None
+    assert winelib.press("No", text_has="Are you sure to cancel setup?")
+    assert setup.page()["visible"]
+    assert setup.proc.poll() is None
+    assert all(p.exists() for p in zip_dlls(build))
+
+    # Yes: exit 1602 and the ZIP engine's library files removed.
+    winelib.click(cls=LOGIN, pid=setup.pid, id=BTN_CANCEL)
+    assert winelib.press("Yes", text_has="Are you sure to cancel setup?")
+    assert setup.exit_code() == 1602
+    assert not any(p.exists() for p in zip_dlls(build))
+
+
+def test_close_button_confirmed_ends_with_1602(setup, build):
+    winelib.wintool("close", "--class", LOGIN, "--pid", setup.pid)
+    assert winelib.press("Yes", text_has="Are you sure to cancel setup?")
+    assert setup.exit_code() == 1602
+
+
+def test_empty_fields_and_refused_login(setup):
+    winelib.click(cls=LOGIN, pid=setup.pid, id=BTN_NEXT)
+    assert winelib.wait(text_is="Please enter valid credentials!", cls=LOGIN, pid=setup.pid, id=LB_ERROR)
+    winelib.set_text("alice", cls=LOGIN, pid=setup.pid, id=ED_USER)
+    winelib.click(cls=LOGIN, pid=setup.pid, id=BTN_NEXT)
+    assert "| No credentials entered" in setup.log()
+
+    sign_in(setup, "alice", "wrong")
+    assert winelib.wait(text_is='Login incorrect Message: "denied"', cls=LOGIN, pid=setup.pid,
+                        id=LB_ERROR, timeout_ms=30000)
+    # The worker's last message hides the bar and gives Next back.
+    assert winelib.wait(enabled=True, cls=LOGIN, pid=setup.pid, id=BTN_NEXT)
+    assert not setup.control(PB_LOGIN)["visible"]
+    assert setup.page()["visible"]
+    log = setup.log()
+    assert "| Login startet" in log and "| Login incorrect" in log
+
+
+def test_login_reaches_the_next_page_and_back(setup):
+    before = setup.page()["rect"]
+    # Enter in the user-name field with an empty password moves to the password field.
+    winelib.set_text("alice@example.com", cls=LOGIN, pid=setup.pid, id=ED_USER)
+    winelib.key("Enter", cls=LOGIN, pid=setup.pid, id=ED_USER)
+    assert winelib.wait(focused=True, cls=LOGIN, pid=setup.pid, id=ED_PASS)
+    winelib.set_text("secret", cls=LOGIN, pid=setup.pid, id=ED_PASS)
+    winelib.key("Enter", cls=LOGIN, pid=setup.pid, id=ED_PASS)
+    nxt = winelib.window(cls=NEXT_PAGE, pid=setup.pid, timeout_ms=30000)
+    assert nxt, setup.log()
+    assert any(c["text"] == "next page: download" for c in nxt["controls"])
+    # The new page opens where the login page was; the login page is hidden.
+    assert (nxt["rect"]["x"], nxt["rect"]["y"]) == (before["x"], before["y"])
+    assert not setup.page(all=True)["visible"]
+    log = setup.log()
+    for line in ("| Login startet", "| Partner = kqx", "| PartnerTag = lumora", "| Login successful",
+                 "next page: download"):
+        assert line in log, log
+    assert log.index("| Login successful") < log.index("next page: download")
+
+    # Back shows the login page again with its entries.
+    winelib.click(cls=NEXT_PAGE, pid=setup.pid, ctl="< Back")
+    assert winelib.wait(visible=True, cls=LOGIN, pid=setup.pid, all=True)
+    assert setup.control(ED_USER)["text"] == "alice@example.com"
+    assert winelib.wait(enabled=True, cls=LOGIN, pid=setup.pid, id=BTN_NEXT)
+
+
+def qdapi_requests(server) -> int:
+    return sum(1 for r in server.requests if r[1].startswith("/qdapi/"))
+
+
+@pytest.mark.parametrize("hive,command,with_exe", [
+    ("HKCU", r'"{root}\uninstall.exe" -uninstall "\Software\Palvoro Fax\Palvoro\uninstall"', False),
+    ("HKLM", r'{root}\uninstall.exe -uninstall "\Software\Palvoro Fax\Palvoro\uninstall"', False),
+    ("HKLM", r'"{root}\uninstall.exe" -uninstall "\Software\Palvoro Fax\Palvoro\uninstall"', True),
+], ids=["per-user quoted", "machine-wide unquoted", "machine-wide with Orfeda.exe"])
+def test_existing_installation(build, server, hive, command, with_exe):
+    inst.clean_installation()
+    root = r"C:\Program Files (x86)\Palvoro Fax\Palvoro"
+    subprocess.run(["wine", "reg", "add", rf"{hive}\{UNINSTALL}", "/v", "UninstallString", "/t", "REG_SZ",
+                    "/d", command.format(root=root), "/f", "/reg:64"], env=winelib.env(), check=True,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+    if with_exe:
+        folder = inst.host_path(r"C:\Program Files (x86)")
+        (folder / "Palvoro Fax" / "Palvoro").mkdir(parents=True, exist_ok=True)
+        (folder / "Palvoro Fax" / "Palvoro" / "Orfeda.exe").write_bytes(b"MZ")
+    asked_before = qdapi_requests(server)
+    s = Setup(build)
+    try:
+        sign_in(s, "alice", "secret")
+        nxt = winelib.window(cls=NEXT_PAGE, pid=s.pid, timeout_ms=60000)
+        assert nxt, s.log()
+        want = f"next page: maintenance, install root {root}"
+        assert any(c["text"] == want for c in nxt["controls"]), nxt["controls"]
+        log = s.log()
+        assert root in log and want in log, log
+        # The update server is asked for a newer version only when "Orfeda.exe" is there.
+        assert (qdapi_requests(server) > asked_before) == with_exe
+    finally:
+        s.kill()
+        inst.clean_installation()
+
+
+def test_login_page_at_150_percent(build, server):
+    """Per-monitor aware: at 144 DPI the page and every control take 1.5 times their size."""
+    inst.clean_installation()
+    with winelib.dpi(144):
+        s = Setup(build)
+        try:
+            win = s.win
+            assert win["dpi"] == 144
+            assert (win["client"]["w"], win["client"]["h"]) == (1041, 707)
+            for cid, place in PLACES.items():
+                c = winelib.find_control(win, id=cid)
+                got = (c["x"], c["y"], c["w"], c["h"])[:len(place)]
+                assert all(abs(a - b * 1.5) <= 3 for a, b in zip(got, place)), (cid, got, place)
+        finally:
+            s.kill()
+
+
+def test_a_running_login_shows_its_progress_and_allows_no_second_one(setup, server):
+    server.faults["slow"] = 2  # every platform answer takes two seconds
+    try:
+        sign_in(setup, "alice", "secret")
+        assert winelib.wait(visible=True, cls=LOGIN, pid=setup.pid, id=PB_LOGIN)
+        assert not setup.control(BTN_NEXT)["enabled"]
+        # Enter (the default button) starts no second login either.
+        winelib.key("Enter", cls=LOGIN, pid=setup.pid, id=CB_LANG)
+        with pytest.raises(winelib.WintoolError):
+            winelib.click(cls=LOGIN, pid=setup.pid, id=BTN_NEXT, timeout_ms=2000)
+        assert winelib.window(cls=NEXT_PAGE, pid=setup.pid, timeout_ms=60000)
+    finally:
+        server.faults.clear()
+    assert winelib.wait(enabled=True, cls=LOGIN, pid=setup.pid, id=BTN_NEXT, all=True)
+    assert not setup.control(PB_LOGIN)["visible"]
+    log = setup.log()
+    assert log.count("| Login startet") == 1 and log.count("| Login successful") == 1, log
+    assert log.count("next page: download") == 1
+
+
+def test_keyboard_escape_asks_to_cancel(setup):
+    winelib.key("Escape", cls=LOGIN, pid=setup.pid, id=ED_USER)
+    assert winelib.press("No", text_has="Are you sure to cancel setup?")
+    assert setup.page()["visible"]
+    # Tab goes from the user name to the password.
+    winelib.key("Tab", cls=LOGIN, pid=setup.pid, id=ED_USER)
+    assert winelib.wait(focused=True, cls=LOGIN, pid=setup.pid, id=ED_PASS)
