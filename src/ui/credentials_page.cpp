@@ -151,6 +151,7 @@ void TCredentialsForm::OnCloseRequest() {
   // The same question; on Yes the window closes and the program ends.
   if (!ConfirmCancel()) return;
   HidePage();
+  RemoveZipDlls();
   RequestProgramEnd(kExitCancelled);
 }
 

@@ -46,5 +46,6 @@ void TPendingForm::OnCommand(int id, int code, HWND) {
 void TPendingForm::OnCloseRequest() {
   if (!ConfirmCancel()) return;
   HidePage();
+  RemoveZipDlls();
   RequestProgramEnd(kExitCancelled);
 }

@@ -4,12 +4,14 @@
 #include "state/state.h"
 #include "ui/credentials_page.h"
 #include "ui/pending_page.h"
+#include "ui/settings_form.h"
 
 Wizard::Wizard(HWND mainWindow) : main_(mainWindow), status_(std::make_unique<StatusWindow>()) {}
 
 Wizard::~Wizard() {
   // No status reaches a page from here on: a worker still running finds no window.
   status_.reset();
+  settingsForm_.reset();
   // Pages own the pages they created: the newest go first.
   while (!pages_.empty()) pages_.pop_back();
 }
@@ -27,7 +29,11 @@ void Wizard::Start() {
   credentialsForm_->ShowPage();
 }
 
-void Wizard::ShowSettings() { WriteLog("| Settings: the proxy settings dialog is not part of this build yet"); }
+void Wizard::ShowSettings() {
+  // Made on the first press and kept: it keeps what was typed in it, also after Cancel.
+  if (!settingsForm_) settingsForm_ = std::make_unique<SettingsForm>(ProxyRecord);
+  settingsForm_->Show();
+}
 
 void Wizard::AfterLogin(bool installed) {
   std::string next;

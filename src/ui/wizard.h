@@ -12,6 +12,7 @@
 
 class PageBase;
 class TCredentialsForm;
+class SettingsForm;
 
 // The exit code of a cancel the user confirmed.
 inline constexpr int kExitCancelled = 1602;
@@ -47,4 +48,5 @@ class Wizard {
   std::unique_ptr<StatusWindow> status_;
   std::vector<std::unique_ptr<PageBase>> pages_;  // in order of creation
   TCredentialsForm* credentialsForm_ = nullptr;
+  std::unique_ptr<SettingsForm> settingsForm_;  // made on the first Settings press
 };

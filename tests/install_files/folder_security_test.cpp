@@ -1,5 +1,6 @@
 // Folders created with the access rules of Program Files, read back from the file system.
 #include <windows.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 

@@ -190,6 +190,7 @@ def test_close_button_confirmed_ends_with_1602(setup, build):
     winelib.wintool("close", "--class", LOGIN, "--pid", setup.pid)
     assert winelib.press("Yes", text_has="Are you sure to cancel setup?")
     assert setup.exit_code() == 1602
+    assert not any(p.exists() for p in zip_dlls(build))
 
 
 def test_empty_fields_and_refused_login(setup):
