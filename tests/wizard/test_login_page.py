@@ -246,13 +246,19 @@ def qdapi_requests(server) -> int:
     ("HKCU", r'"{root}\uninstall.exe" -uninstall "\Software\Palvoro Fax\Palvoro\uninstall"', False),
     ("HKLM", r'{root}\uninstall.exe -uninstall "\Software\Palvoro Fax\Palvoro\uninstall"', False),
     ("HKLM", r'"{root}\uninstall.exe" -uninstall "\Software\Palvoro Fax\Palvoro\uninstall"', True),
-], ids=["per-user quoted", "machine-wide unquoted", "machine-wide with Orfeda.exe"])
+    ("both", r'"{root}\uninstall.exe" -uninstall "\Software\Palvoro Fax\Palvoro\uninstall"', False),
+], ids=["per-user quoted", "machine-wide unquoted", "machine-wide with Orfeda.exe",
+        "both: the machine-wide one wins"])
 def test_existing_installation(build, server, hive, command, with_exe):
     inst.clean_installation()
     root = r"C:\Program Files (x86)\Palvoro Fax\Palvoro"
-    subprocess.run(["wine", "reg", "add", rf"{hive}\{UNINSTALL}", "/v", "UninstallString", "/t", "REG_SZ",
-                    "/d", command.format(root=root), "/f", "/reg:64"], env=winelib.env(), check=True,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+    entries = {hive: root}
+    if hive == "both":
+        entries = {"HKCU": r"C:\users\Public\Per User Copy", "HKLM": root}
+    for key_hive, key_root in entries.items():
+        subprocess.run(["wine", "reg", "add", rf"{key_hive}\{UNINSTALL}", "/v", "UninstallString", "/t",
+                        "REG_SZ", "/d", command.format(root=key_root), "/f", "/reg:64"], env=winelib.env(),
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
     if with_exe:
         folder = inst.host_path(r"C:\Program Files (x86)")
         (folder / "Palvoro Fax" / "Palvoro").mkdir(parents=True, exist_ok=True)
