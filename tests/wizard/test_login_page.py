@@ -324,3 +324,32 @@ def test_keyboard_escape_asks_to_cancel(setup):
     # Tab goes from the user name to the password.
     winelib.key("Tab", cls=LOGIN, pid=setup.pid, id=ED_USER)
     assert winelib.wait(focused=True, cls=LOGIN, pid=setup.pid, id=ED_PASS)
+
+
+# Control ids of the proxy settings dialog.
+SETTINGS_FORM = "TSettingsForm"
+PROXY_AUTO, PROXY_USER, PROXY_SAVE, PROXY_CANCEL = 111, 113, 1, 2
+
+
+def test_settings_opens_the_proxy_dialog_and_a_login_uses_what_was_saved(setup, monkeypatch):
+    if not winelib.can_run_32bit():  # controls on a tab are read by the tool of the same bitness
+        monkeypatch.setattr(winelib, "WINTOOL", winelib.WINTOOL64)
+    dialog = {"cls": SETTINGS_FORM, "pid": setup.pid}
+    winelib.click(cls=LOGIN, pid=setup.pid, id=BTN_SETTINGS)
+    win = winelib.window(**dialog)
+    assert win and winelib.find_control(win, id=PROXY_AUTO)["checked"] == 1
+    # Cancel keeps the record; the dialog keeps what was typed.
+    winelib.set_text("proxy-user", id=PROXY_USER, **dialog)
+    winelib.click(id=PROXY_CANCEL, **dialog)
+    assert winelib.wait(visible=False, all=True, **dialog)
+    assert setup.page()["visible"]  # the login page stayed usable
+    winelib.click(cls=LOGIN, pid=setup.pid, id=BTN_SETTINGS)
+    win = winelib.window(**dialog)
+    assert winelib.find_control(win, id=PROXY_USER)["text"] == "proxy-user"
+    # No automatic detection: the login goes straight to the platform (no manual proxy is set).
+    winelib.tick(False, id=PROXY_AUTO, **dialog)
+    winelib.click(id=PROXY_SAVE, **dialog)
+    assert winelib.wait(visible=False, all=True, **dialog)
+    sign_in(setup, "alice", "secret")
+    assert winelib.window(cls=NEXT_PAGE, pid=setup.pid, timeout_ms=30000), setup.log()
+    assert "| Login successful" in setup.log()
