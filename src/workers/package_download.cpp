@@ -51,7 +51,10 @@ UniqueFile DownloadAndCheck(TQDAPIClient& client, const TFileList& entry, const 
   const std::string path = DownloadArea() + "\\" + entry.name;
   UniqueFile file(CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!file) LogExitAndFail("Cannot open " + path + " for its check: " + SystemErrorText(GetLastError()));
+  if (!file) {
+    const DWORD error = GetLastError();
+    LogExitAndFail("Cannot open " + path + " for its check: " + SystemErrorText(error));
+  }
   if (text::ToLower(FileMD5(file.get())) == text::ToLower(entry.checksum)) return file;
   WriteLog("| " + steps.checksumIncorrectText);
   if (FileExists(path)) {
