@@ -114,6 +114,12 @@ SIZE WindowSizeForClient(int width, int height, DWORD style, DWORD exStyle, UINT
   return SIZE{r.right - r.left, r.bottom - r.top};
 }
 
+void MoveToSuggestedRect(HWND hwnd, const RECT* suggested) {
+  if (!suggested) return;
+  SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+               suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 std::string WindowText(HWND hwnd) {
   const int n = GetWindowTextLengthW(hwnd);
   if (n <= 0) return {};

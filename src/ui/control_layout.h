@@ -54,5 +54,7 @@ void SetControlFont(HWND parent, std::span<const ControlSpec> controls, HFONT fo
 // The outer size of a window whose client area is width x height pixels at 96 DPI, for its
 // styles at `dpi`.
 SIZE WindowSizeForClient(int width, int height, DWORD style, DWORD exStyle, UINT dpi);
+// Moves a window to the place and size Windows suggests with WM_DPICHANGED (nothing for none).
+void MoveToSuggestedRect(HWND hwnd, const RECT* suggested);
 // The text of a window or control.
 std::string WindowText(HWND hwnd);

@@ -241,10 +241,7 @@ LRESULT DebugForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       SetControlFont(tabSheet1_->hwnd(), kInstallRecControls, font.get());
       SetControlFont(tabSheet2_->hwnd(), kEnvironmentControls, font.get());
       font_ = std::move(font);
-      const RECT* suggested = reinterpret_cast<const RECT*>(lp);
-      SetWindowPos(hwnd(), nullptr, suggested->left, suggested->top,
-                   suggested->right - suggested->left, suggested->bottom - suggested->top,
-                   SWP_NOZORDER | SWP_NOACTIVATE);
+      MoveToSuggestedRect(hwnd(), reinterpret_cast<const RECT*>(lp));
       Layout(dpi);
       return 0;
     }

@@ -126,9 +126,7 @@ void PageBase::Paint() {
 }
 
 void PageBase::OnDpiChanged(UINT dpi, const RECT* suggested) {
-  if (suggested)
-    SetWindowPos(hwnd(), nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+  MoveToSuggestedRect(hwnd(), suggested);
   font_ = UiFont(8, dpi);
   SetControlFont(hwnd(), controls_, font_.get());
   PlaceControls(hwnd(), controls_, dpi);

@@ -157,10 +157,7 @@ LRESULT SettingsForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       SetControlFont(hwnd(), kFormControls, font.get());
       SetControlFont(sheet_->hwnd(), kProxyControls, font.get());
       font_ = std::move(font);
-      const RECT* suggested = reinterpret_cast<const RECT*>(lp);
-      SetWindowPos(hwnd(), nullptr, suggested->left, suggested->top,
-                   suggested->right - suggested->left, suggested->bottom - suggested->top,
-                   SWP_NOZORDER | SWP_NOACTIVATE);
+      MoveToSuggestedRect(hwnd(), reinterpret_cast<const RECT*>(lp));
       Layout(dpi);
       return 0;
     }
