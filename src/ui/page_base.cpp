@@ -45,10 +45,11 @@ PageBase::~PageBase() {
 void PageBase::Build() {
   InitCommonControlsOnce();
   // Placed at SavedLeft / SavedTop from the start; sized for its DPI once it exists.
-  CreateWindowFor(look_.className, look_.exStyle | WS_EX_CONTROLPARENT, txtWindowTitle, kPageStyle,
+  const DWORD style = kPageStyle | (look_.sizeable ? WS_THICKFRAME | WS_MAXIMIZEBOX : 0);
+  CreateWindowFor(look_.className, look_.exStyle | WS_EX_CONTROLPARENT, txtWindowTitle, style,
                   SavedLeft, SavedTop, look_.clientWidth, look_.clientHeight, owner_);
   const UINT dpi = WindowDpi(hwnd());
-  const SIZE size = WindowSizeForClient(look_.clientWidth, look_.clientHeight, kPageStyle,
+  const SIZE size = WindowSizeForClient(look_.clientWidth, look_.clientHeight, style,
                                         look_.exStyle | WS_EX_CONTROLPARENT, dpi);
   SetWindowPos(hwnd(), nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   if (!look_.logo.empty())

@@ -34,6 +34,7 @@ class PageBase : public WindowBase {
     int clientHeight = 471;
     bool centreOnFirstShow = false;
     std::string logo;  // bitmap resource; empty: none
+    bool sizeable = false;  // a sizeable border instead of the fixed single one
   };
 
   PageBase(HWND owner, Look look, std::span<const ControlSpec> controls);

@@ -3,6 +3,7 @@
 #include "log/log.h"
 #include "state/state.h"
 #include "ui/credentials_page.h"
+#include "ui/maintenance_page.h"
 #include "ui/pending_page.h"
 #include "ui/settings_form.h"
 
@@ -36,19 +37,26 @@ void Wizard::ShowSettings() {
 }
 
 void Wizard::AfterLogin(bool installed) {
-  std::string next;
-  if (installed) {
-    next = "next page: maintenance, install root " + InstallRec.InstPath;
-    if (!InstallRec.Version.empty()) next += ", version " + InstallRec.Version;
-  } else {
-    next = "next page: download";
-  }
-  WriteLog(next);
   TCredentialsForm* login = credentialsForm_;
-  // A forward step: a new page, owned by the current one, where the current one was.
-  TPendingForm& page = Add<TPendingForm>(*this, login->hwnd(), next);
+  if (installed) {
+    // A forward step: a new page, owned by the current one, where the current one was.
+    TUpdateForm& page = Add<TUpdateForm>(*this, login->hwnd());
+    page.ShowPage();
+    login->HidePage();
+    return;
+  }
+  WriteLog("next page: download");
+  TPendingForm& page = Add<TPendingForm>(*this, login->hwnd(), "next page: download");
   page.ShowPage();
   login->HidePage();
+}
+
+// placeholder until the download page
+void Wizard::OpenDownload(PageBase& from) {
+  from.SavePosition();
+  TPendingForm& page = Add<TPendingForm>(*this, from.hwnd(), "next page: download (update)");
+  page.ShowPage();
+  from.HidePage();
 }
 
 void Wizard::BackToLogin(PageBase& from) {

@@ -40,6 +40,9 @@ class Wizard {
   // Back from the page after the login: the login page again, where that page was.
   void BackToLogin(PageBase& from);
 
+  // The download page, as a forward step from `from`.
+  void OpenDownload(PageBase& from);
+
  private:
   template <class Page, class... Args>
   Page& Add(Args&&... args);

@@ -29,6 +29,7 @@ pytestmark = pytest.mark.skipif(sys.platform != "linux", reason="runs Windows pr
 
 LOGIN = "TCredentialsForm"
 NEXT_PAGE = "TPendingForm"
+MAINTENANCE = "TUpdateForm"
 DOCS = REPO / "docs"
 
 # Control ids of the login page and their places (client area, 96 DPI).
@@ -267,17 +268,115 @@ def test_existing_installation(build, server, hive, command, with_exe):
     s = Setup(build)
     try:
         sign_in(s, "alice", "secret")
-        nxt = winelib.window(cls=NEXT_PAGE, pid=s.pid, timeout_ms=60000)
-        assert nxt, s.log()
-        want = f"next page: maintenance, install root {root}"
-        assert any(c["text"] == want for c in nxt["controls"]), nxt["controls"]
-        log = s.log()
-        assert root in log and want in log, log
+        assert winelib.window(cls=MAINTENANCE, pid=s.pid, timeout_ms=60000), s.log()
+        assert root in s.log()
         # The update server is asked for a newer version only when "Orfeda.exe" is there.
         assert (qdapi_requests(server) > asked_before) == with_exe
     finally:
         s.kill()
         inst.clean_installation()
+
+
+# The maintenance page's controls and their places (client area, 96 DPI).
+LB_TEXT, BB_INSTALL, LB_INFO1, BB_UPDATE, LB_INFO2, BB_DEINSTALL, LB_INFO3, BTN_M_CANCEL = range(1301, 1309)
+MAINTENANCE_PLACES = {
+    LB_TEXT: (272, 104), BB_UPDATE: (272, 225, 153, 57), LB_INFO2: (448, 246),
+    BB_DEINSTALL: (272, 303, 153, 57), LB_INFO3: (448, 324), BTN_M_CANCEL: (582, 424, 75, 25),
+}
+MAINTENANCE_TEXTS = {
+    "en": {BB_UPDATE: "Update", BB_DEINSTALL: "Uninstall", BTN_M_CANCEL: "Cancel"},
+    "de": {BB_UPDATE: "Update", BB_DEINSTALL: "Deinstallieren", BTN_M_CANCEL: "Abbrechen"},
+}
+INSTALLED_ROOT = r"C:\Program Files (x86)\Palvoro Fax\Palvoro"
+UNINSTALL_PARAM = r'-uninstall "\Software\Palvoro Fax\Palvoro\uninstall"'
+
+
+@contextlib.contextmanager
+def installed(build, uninstaller=True, german=False):
+    """An installation found by the login (machine-wide entry, the demo uninstaller in its
+    root, which records its command line) and a run of setup.exe signed in up to the
+    maintenance page."""
+    inst.clean_installation()
+    command = rf'"{INSTALLED_ROOT}\uninstall.exe" {UNINSTALL_PARAM}'
+    subprocess.run(["wine", "reg", "add", rf"HKLM\{UNINSTALL}", "/v", "UninstallString", "/t", "REG_SZ",
+                    "/d", command, "/f", "/reg:64"], env=winelib.env(), check=True,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+    root = inst.host_path(INSTALLED_ROOT)
+    root.mkdir(parents=True, exist_ok=True)
+    if uninstaller:
+        import shutil
+        from demo_release import release_programs
+        shutil.copy(release_programs() / "uninstall.exe", root / "uninstall.exe")
+    s = Setup(build)
+    try:
+        if german:
+            winelib.select(index=1, cls=LOGIN, pid=s.pid, id=CB_LANG)
+            assert winelib.wait(text_is="Weiter >", cls=LOGIN, pid=s.pid, id=BTN_NEXT)
+        sign_in(s, "alice", "secret")
+        assert winelib.window(cls=MAINTENANCE, pid=s.pid, timeout_ms=60000), s.log()
+        yield s, root
+    finally:
+        s.kill()
+        inst.clean_installation()
+
+
+@pytest.mark.parametrize("lang", ["en", "de"])
+def test_maintenance_page_and_uninstall(build, server, lang):
+    with installed(build, german=lang == "de") as (s, root):
+        win = s.page(MAINTENANCE)
+        assert win["caption"] == "" and win["exstyle"] & WS_EX_APPWINDOW
+        assert (win["client"]["w"], win["client"]["h"]) == (684, 461)
+        for cid, place in MAINTENANCE_PLACES.items():
+            c = winelib.find_control(win, id=cid)
+            got = (c["x"], c["y"], c["w"], c["h"])[:len(place)]
+            assert all(abs(a - b) <= 3 for a, b in zip(got, place)), (cid, got, place)
+        assert {k: v for k, v in texts(win).items() if k in MAINTENANCE_TEXTS[lang]} == MAINTENANCE_TEXTS[lang]
+        # The re-install choice is never offered.
+        for cid in (BB_INSTALL, LB_INFO1):
+            assert not winelib.find_control(win, id=cid)["visible"]
+        DOCS.mkdir(exist_ok=True)
+        winelib.screenshot(DOCS / f"maintenance_page_{lang}.png", cls=MAINTENANCE, pid=s.pid)
+
+        # Uninstall starts the installation's uninstaller with the product's key and ends.
+        winelib.click(cls=MAINTENANCE, pid=s.pid, id=BB_DEINSTALL)
+        assert s.exit_code() == 0
+        called = root / "uninstall-called.txt"
+        for _ in range(100):
+            if called.exists() and called.read_text():
+                break
+            time.sleep(0.1)
+        assert called.read_text(encoding="utf-8") == UNINSTALL_PARAM
+        log = s.log()
+        for line in ("start Uninstall.exe", f"InstPath: {INSTALLED_ROOT}", f"s: {INSTALLED_ROOT}",
+                     rf"Filename: {INSTALLED_ROOT}\Uninstall.exe", f"param: {UNINSTALL_PARAM}"):
+            assert line in log, log
+
+
+def test_maintenance_page_without_uninstaller_ends_with_1603(build, server):
+    with installed(build, uninstaller=False) as (s, root):
+        winelib.click(cls=MAINTENANCE, pid=s.pid, id=BB_DEINSTALL)
+        assert s.exit_code() == 1603
+        assert any(line.startswith(rf"Cannot start the uninstaller {INSTALLED_ROOT}\Uninstall.exe: ")
+                   for line in s.log()), s.log()
+
+
+def test_maintenance_page_cancel_close_and_update(build, server):
+    with installed(build) as (s, root):
+        # Cancel and the close button ask; No keeps the page.
+        winelib.click(cls=MAINTENANCE, pid=s.pid, id=BTN_M_CANCEL)
+        assert winelib.press("No", text_has="Are you sure to cancel setup?")
+        winelib.wintool("close", "--class", MAINTENANCE, "--pid", s.pid)
+        assert winelib.press("No", text_has="Are you sure to cancel setup?")
+        assert s.page(MAINTENANCE)["visible"] and s.proc.poll() is None
+        # Update goes on to the download, in update mode.
+        winelib.click(cls=MAINTENANCE, pid=s.pid, id=BB_UPDATE)
+        assert winelib.wait(visible=False, cls=MAINTENANCE, pid=s.pid, all=True)
+        assert "start update..." in s.log()
+    with installed(build) as (s, root):
+        winelib.wintool("close", "--class", MAINTENANCE, "--pid", s.pid)
+        assert winelib.press("Yes", text_has="Are you sure to cancel setup?")
+        assert s.exit_code() == 1602
+        assert not (root / "uninstall-called.txt").exists()
 
 
 def test_login_page_at_150_percent(build, server):
