@@ -15,15 +15,15 @@ namespace {
 using S = TSummaryForm;
 constexpr DWORD kButton = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
 
-// In tab order.
+// In tab order: the buttons first, so the page opens with Install focused and Enter installs.
 constexpr ControlSpec kControls[] = {
     {S::kLbReadyText, L"STATIC", WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0, 272, 40, 385, 60, &txtSummaryIntro},
+    {S::kBtnInstall, L"BUTTON", kButton | BS_DEFPUSHBUTTON, 0, 582, 424, 75, 25, &txtInstall},
+    {S::kBtnBack, L"BUTTON", kButton, 0, 488, 424, 75, 25, &txtBack},
+    {S::kBtnCancel, L"BUTTON", kButton, 0, 392, 424, 75, 25, &txtCancel},
     {S::kMemo, L"EDIT",
      WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY,
      WS_EX_CLIENTEDGE, 272, 164, 385, 197, nullptr},
-    {S::kBtnBack, L"BUTTON", kButton, 0, 488, 424, 75, 25, &txtBack},
-    {S::kBtnInstall, L"BUTTON", kButton | BS_DEFPUSHBUTTON, 0, 582, 424, 75, 25, &txtInstall},
-    {S::kBtnCancel, L"BUTTON", kButton, 0, 392, 424, 75, 25, &txtCancel},
 };
 
 std::string PageLogo() {
