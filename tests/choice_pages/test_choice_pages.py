@@ -270,10 +270,15 @@ def test_location_summary_back_and_install(run, tmp_path):
         shutil.rmtree(created, ignore_errors=True)
 
 
-def test_folder_browser_shows_only_the_system_drive(run):
+def test_tab_order_and_folder_browser_on_the_system_drive(run):
     p = run()
     p.click(COMPONENTS, C_NEXT)
     default = p.text(LOCATION, ED_PATH)
+    # Tab goes edit, Browse, Back, Next, Cancel and round again.
+    assert winelib.wait(focused=True, cls=LOCATION, pid=p.pid, id=ED_PATH)
+    for nxt in [BTN_BROWSE, L_BACK, L_NEXT, L_CANCEL, ED_PATH]:
+        winelib.key("Tab", cls=LOCATION, pid=p.pid)
+        assert winelib.wait(focused=True, timeout_ms=3000, cls=LOCATION, pid=p.pid, id=nxt), nxt
     browser = {"cls": "#32770", "pid": p.pid}
     for pick in [None, "windows"]:
         p.click(LOCATION, BTN_BROWSE)
