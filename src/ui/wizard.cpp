@@ -2,10 +2,13 @@
 
 #include "log/log.h"
 #include "state/state.h"
+#include "ui/component_page.h"
 #include "ui/credentials_page.h"
+#include "ui/location_page.h"
 #include "ui/maintenance_page.h"
 #include "ui/pending_page.h"
 #include "ui/settings_form.h"
+#include "ui/summary_page.h"
 
 Wizard::Wizard(HWND mainWindow) : main_(mainWindow), status_(std::make_unique<StatusWindow>()) {}
 
@@ -62,5 +65,45 @@ void Wizard::OpenDownload(PageBase& from) {
 void Wizard::BackToLogin(PageBase& from) {
   from.SavePosition();
   if (credentialsForm_) credentialsForm_->ShowPage();
+  from.HidePage();
+}
+
+void Wizard::OpenComponents(PageBase& from) {
+  from.SavePosition();
+  componentForm_ = &Add<TComponentForm>(*this, from.hwnd());
+  componentForm_->ShowPage();
+  from.HidePage();
+}
+
+void Wizard::OpenLocation(PageBase& from) {
+  from.SavePosition();
+  locationForm_ = &Add<TLocationForm>(*this, from.hwnd());
+  locationForm_->ShowPage();
+  from.HidePage();
+}
+
+void Wizard::OpenSummary(PageBase& from) {
+  from.SavePosition();
+  ComponentChoices choices = componentForm_ ? componentForm_->Choices() : ComponentChoices{};
+  summaryForm_ = &Add<TSummaryForm>(*this, from.hwnd(), std::move(choices));
+  summaryForm_->ShowPage();
+  from.HidePage();
+}
+
+void Wizard::ShowBack(PageBase& from, PageBase& to) {
+  from.SavePosition();
+  to.ShowPage();
+  from.HidePage();
+}
+
+// placeholder until the install page
+void Wizard::OpenInstall(PageBase& from, ComponentChoices choices) {
+  std::string next = "next page: install";
+  for (const ComponentChoice& choice : choices)
+    if (choice.ticked) next += ", " + choice.name;
+  WriteLog(next);
+  from.SavePosition();
+  TPendingForm& page = Add<TPendingForm>(*this, from.hwnd(), next);
+  page.ShowPage();
   from.HidePage();
 }

@@ -9,10 +9,14 @@
 #include <vector>
 
 #include "ui/status_channel.h"
+#include "workers/component_choice.h"
 
 class PageBase;
 class TCredentialsForm;
 class SettingsForm;
+class TComponentForm;
+class TLocationForm;
+class TSummaryForm;
 
 // The exit code of a cancel the user confirmed.
 inline constexpr int kExitCancelled = 1602;
@@ -52,4 +56,24 @@ class Wizard {
   std::vector<std::unique_ptr<PageBase>> pages_;  // in order of creation
   TCredentialsForm* credentialsForm_ = nullptr;
   std::unique_ptr<SettingsForm> settingsForm_;  // made on the first Settings press
+
+  // The choice pages of a new installation. Each Open... is a forward step: a new page,
+  // owned by `from`, shown where `from` was; `from` is hidden.
+ public:
+  void OpenComponents(PageBase& from);
+  void OpenLocation(PageBase& from);
+  // Hands the newest component page's choice to the summary page.
+  void OpenSummary(PageBase& from);
+  // Back: `to` shown again where `from` was; `from` hidden.
+  void ShowBack(PageBase& from, PageBase& to);
+  void OpenInstall(PageBase& from, ComponentChoices choices);
+  // The newest instance of each (nullptr before the first).
+  TComponentForm* ComponentForm() const { return componentForm_; }
+  TLocationForm* LocationForm() const { return locationForm_; }
+  TSummaryForm* SummaryForm() const { return summaryForm_; }
+
+ private:
+  TComponentForm* componentForm_ = nullptr;
+  TLocationForm* locationForm_ = nullptr;
+  TSummaryForm* summaryForm_ = nullptr;
 };
