@@ -4,9 +4,7 @@
 
 #include "base/lifecycle.h"
 #include "base/win_text.h"
-#include "install/zip_dlls.h"
 #include "lang/language.h"
-#include "lang/partners.h"
 #include "log/log.h"
 #include "state/state.h"
 #include "ui/credentials_page.h"
@@ -41,11 +39,6 @@ constexpr ControlSpec kControls[] = {
 
 constexpr char kApplicationComponent[] = "Orfeda";
 
-std::string PageLogo() {
-  const TPartnerRow* row = FindPartnerRow(PartnerTag);
-  return row ? row->PageLogo : std::string();
-}
-
 bool ItemChecked(HWND list, int index) {
   const auto state = static_cast<UINT>(SendMessageW(list, LVM_GETITEMSTATE, static_cast<WPARAM>(index),
                                                     LVIS_STATEIMAGEMASK));
@@ -65,7 +58,7 @@ std::string ItemText(HWND list, int index) {
 }  // namespace
 
 TComponentForm::TComponentForm(Wizard& wizard, HWND owner)
-    : PageBase(owner, Look{kClassName, WS_EX_APPWINDOW, 694, 471, false, PageLogo()}, kControls),
+    : PageBase(owner, Look{kClassName, WS_EX_APPWINDOW, 694, 471, false, PartnerPageLogo()}, kControls),
       wizard_(wizard) {
   Build();
   SendMessageW(Control(kCbAnyone), BM_SETCHECK, BST_CHECKED, 0);
@@ -175,16 +168,5 @@ void TComponentForm::btnNextClick() {
   wizard_.OpenLocation(*this);
 }
 
-void TComponentForm::btnCancelClick() {
-  if (!ConfirmCancel()) return;
-  RemoveZipDlls();
-  RequestProgramEnd(kExitCancelled);
-}
+void TComponentForm::btnCancelClick() { CancelSetup(); }
 
-void TComponentForm::OnCloseRequest() {
-  // The same question; on Yes the window closes and the program ends.
-  if (!ConfirmCancel()) return;
-  HidePage();
-  RemoveZipDlls();
-  RequestProgramEnd(kExitCancelled);
-}

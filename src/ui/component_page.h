@@ -25,7 +25,6 @@ class TComponentForm : public PageBase {
  protected:
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
   void OnCommand(int id, int code, HWND control) override;
-  void OnCloseRequest() override;
   int DefaultButtonId() const override { return kBtnNext; }
   int CancelButtonId() const override { return kBtnCancel; }
 

@@ -6,7 +6,6 @@
 
 #include "base/lifecycle.h"
 #include "base/win_text.h"
-#include "install/zip_dlls.h"
 #include "lang/language.h"
 #include "lang/partners.h"
 #include "log/log.h"
@@ -141,19 +140,8 @@ void TCredentialsForm::LoginEnded() {
   EnableWindow(Control(kBtnNext), TRUE);
 }
 
-void TCredentialsForm::btnCancelClick() {
-  if (!ConfirmCancel()) return;
-  RemoveZipDlls();
-  RequestProgramEnd(kExitCancelled);
-}
+void TCredentialsForm::btnCancelClick() { CancelSetup(); }
 
-void TCredentialsForm::OnCloseRequest() {
-  // The same question; on Yes the window closes and the program ends.
-  if (!ConfirmCancel()) return;
-  HidePage();
-  RemoveZipDlls();
-  RequestProgramEnd(kExitCancelled);
-}
 
 void TCredentialsForm::btnSettingsClick() { wizard_.ShowSettings(); }
 

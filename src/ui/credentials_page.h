@@ -27,7 +27,6 @@ class TCredentialsForm : public PageBase {
  protected:
   void ApplyFonts(UINT dpi) override;
   void OnCommand(int id, int code, HWND control) override;
-  void OnCloseRequest() override;
   int DefaultButtonId() const override { return kBtnNext; }
   int CancelButtonId() const override { return kBtnCancel; }
 

@@ -10,9 +10,7 @@
 #include "base/text.h"
 #include "base/win_text.h"
 #include "install/files.h"
-#include "install/zip_dlls.h"
 #include "lang/language.h"
-#include "lang/partners.h"
 #include "log/log.h"
 #include "state/state.h"
 #include "ui/component_page.h"
@@ -36,11 +34,6 @@ constexpr ControlSpec kControls[] = {
      &txtDestinationFolder},
 };
 
-std::string PageLogo() {
-  const TPartnerRow* row = FindPartnerRow(PartnerTag);
-  return row ? row->PageLogo : std::string();
-}
-
 // The folder below a chosen base folder where the application goes.
 std::string WithProductFolders(const std::string& base) {
   return text::ExcludeTrailingBackslash(base) + "\\" + InstallRec.Provider + "\\" + InstallRec.Producer;
@@ -60,7 +53,7 @@ bool IsFullPath(const std::string& path) {
 }  // namespace
 
 TLocationForm::TLocationForm(Wizard& wizard, HWND owner)
-    : PageBase(owner, Look{kClassName, WS_EX_APPWINDOW, 694, 471, false, PageLogo()}, kControls),
+    : PageBase(owner, Look{kClassName, WS_EX_APPWINDOW, 694, 471, false, PartnerPageLogo()}, kControls),
       wizard_(wizard) {
   Build();
   SetText(kEdInstPath, ProgramFilesDir + "\\" + InstallRec.Provider + "\\" + InstallRec.Producer);
@@ -129,16 +122,5 @@ void TLocationForm::btnNextClick() {
   wizard_.OpenSummary(*this);
 }
 
-void TLocationForm::btnCancelClick() {
-  if (!ConfirmCancel()) return;
-  RemoveZipDlls();
-  RequestProgramEnd(kExitCancelled);
-}
+void TLocationForm::btnCancelClick() { CancelSetup(); }
 
-void TLocationForm::OnCloseRequest() {
-  // The same question; on Yes the window closes and the program ends.
-  if (!ConfirmCancel()) return;
-  HidePage();
-  RemoveZipDlls();
-  RequestProgramEnd(kExitCancelled);
-}

@@ -16,7 +16,6 @@ class TLocationForm : public PageBase {
 
  protected:
   void OnCommand(int id, int code, HWND control) override;
-  void OnCloseRequest() override;
   int DefaultButtonId() const override { return kBtnNext; }
   int CancelButtonId() const override { return kBtnCancel; }
 

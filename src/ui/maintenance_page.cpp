@@ -6,9 +6,7 @@
 #include "base/lifecycle.h"
 #include "base/win_error.h"
 #include "base/win_text.h"
-#include "install/zip_dlls.h"
 #include "lang/language.h"
-#include "lang/partners.h"
 #include "log/log.h"
 #include "state/state.h"
 #include "ui/wizard.h"
@@ -34,11 +32,6 @@ constexpr ControlSpec kControls[] = {
     {U::kBtnCancel, L"BUTTON", kButton, 0, 582, 424, 75, 25, &txtCancel},
 };
 
-std::string PageLogo() {
-  const TPartnerRow* row = FindPartnerRow(PartnerTag);
-  return row ? row->PageLogo : std::string();
-}
-
 }  // namespace
 
 std::string UninstallerParameter(const std::string& provider, const std::string& producer) {
@@ -46,7 +39,7 @@ std::string UninstallerParameter(const std::string& provider, const std::string&
 }
 
 TUpdateForm::TUpdateForm(Wizard& wizard, HWND owner)
-    : PageBase(owner, Look{kClassName, WS_EX_APPWINDOW, 684, 461, false, PageLogo(), true}, kControls),
+    : PageBase(owner, Look{kClassName, WS_EX_APPWINDOW, 684, 461, false, PartnerPageLogo(), true}, kControls),
       wizard_(wizard) {
   Build();
 }
@@ -101,16 +94,5 @@ void TUpdateForm::bbtnDeinstallClick() {
   RequestProgramEnd();
 }
 
-void TUpdateForm::btnCancelClick() {
-  if (!ConfirmCancel()) return;
-  RemoveZipDlls();
-  RequestProgramEnd(kExitCancelled);
-}
+void TUpdateForm::btnCancelClick() { CancelSetup(); }
 
-// Closing the page is a cancel: the program never runs on without a visible window.
-void TUpdateForm::OnCloseRequest() {
-  if (!ConfirmCancel()) return;
-  HidePage();
-  RemoveZipDlls();
-  RequestProgramEnd(kExitCancelled);
-}

@@ -24,7 +24,6 @@ class TUpdateForm : public PageBase {
 
  protected:
   void OnCommand(int id, int code, HWND control) override;
-  void OnCloseRequest() override;
   int DefaultButtonId() const override { return kBbtnUpdate; }
   int CancelButtonId() const override { return kBtnCancel; }
 

@@ -4,7 +4,9 @@
 
 #include "base/lifecycle.h"
 #include "base/win_text.h"
+#include "install/zip_dlls.h"
 #include "lang/language.h"
+#include "lang/partners.h"
 #include "state/state.h"
 
 namespace {
@@ -34,6 +36,11 @@ RECT WorkArea(HWND hwnd) {
 }
 
 }  // namespace
+
+std::string PartnerPageLogo() {
+  const TPartnerRow* row = FindPartnerRow(PartnerTag);
+  return row ? row->PageLogo : std::string();
+}
 
 PageBase::PageBase(HWND owner, Look look, std::span<const ControlSpec> controls)
     : owner_(owner), look_(std::move(look)), controls_(controls) {}
@@ -88,6 +95,13 @@ void PageBase::SavePosition() const {
 bool PageBase::ConfirmCancel() {
   return MessageBoxW(hwnd(), Widen(txtConfirmCancel).c_str(), Widen(ApplicationTitle()).c_str(),
                      MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+void PageBase::CancelSetup() {
+  if (!ConfirmCancel()) return;
+  HidePage();
+  RemoveZipDlls();
+  RequestProgramEnd(kExitCancelled);
 }
 
 void PageBase::SetText(int id, const std::string& text) {

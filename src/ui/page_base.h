@@ -13,6 +13,12 @@
 #include "ui/control_layout.h"
 #include "ui/window_base.h"
 
+// The exit code of a cancel the user confirmed.
+inline constexpr int kExitCancelled = 1602;
+
+// The logo the pages after the login show for the setup's partner (empty: the designed one).
+std::string PartnerPageLogo();
+
 class PageBase : public WindowBase {
  public:
   ~PageBase() override;
@@ -44,8 +50,8 @@ class PageBase : public WindowBase {
   // Called after the controls exist and whenever the DPI changed (fonts are new then).
   virtual void ApplyFonts(UINT /*dpi*/) {}
   virtual void OnCommand(int /*id*/, int /*code*/, HWND /*control*/) {}
-  // The window's close button (WM_CLOSE). The default hides the page.
-  virtual void OnCloseRequest() { HidePage(); }
+  // The window's close button (WM_CLOSE). The default treats it like Cancel.
+  virtual void OnCloseRequest() { CancelSetup(); }
   // The button Enter presses; 0 for none.
   virtual int DefaultButtonId() const { return 0; }
   // The button Escape presses; 0 for none.
@@ -55,6 +61,9 @@ class PageBase : public WindowBase {
 
   // The question txtConfirmCancel with Yes and No; true on Yes.
   bool ConfirmCancel();
+  // Cancel of the setup: the question; on Yes the page is hidden, the ZIP engine's DLLs are
+  // removed and the program ends with kExitCancelled.
+  void CancelSetup();
   HFONT Font() const { return font_.get(); }
   void SetText(int id, const std::string& text);
 

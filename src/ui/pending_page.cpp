@@ -1,9 +1,7 @@
 #include "ui/pending_page.h"
 
 #include "base/lifecycle.h"
-#include "install/zip_dlls.h"
 #include "lang/language.h"
-#include "lang/partners.h"
 #include "state/state.h"
 #include "ui/wizard.h"
 
@@ -19,15 +17,10 @@ constexpr ControlSpec kControls[] = {
     {P::kBtnCancel, L"BUTTON", kButton, 0, 392, 424, 75, 25, &txtCancel},
 };
 
-std::string PageLogo() {
-  const TPartnerRow* row = FindPartnerRow(PartnerTag);
-  return row ? row->PageLogo : std::string();
-}
-
 }  // namespace
 
 TPendingForm::TPendingForm(Wizard& wizard, HWND owner, const std::string& nextStep)
-    : PageBase(owner, Look{kClassName, WS_EX_APPWINDOW, 694, 471, false, PageLogo()}, kControls),
+    : PageBase(owner, Look{kClassName, WS_EX_APPWINDOW, 694, 471, false, PartnerPageLogo()}, kControls),
       wizard_(wizard) {
   Build();
   SetText(kLbNextStep, nextStep);
@@ -37,15 +30,8 @@ void TPendingForm::OnCommand(int id, int code, HWND) {
   if (code != BN_CLICKED) return;
   if (id == kBtnBack) {
     wizard_.BackToLogin(*this);
-  } else if (id == kBtnCancel && ConfirmCancel()) {
-    RemoveZipDlls();
-    RequestProgramEnd(kExitCancelled);
+  } else if (id == kBtnCancel) {
+    CancelSetup();
   }
 }
 
-void TPendingForm::OnCloseRequest() {
-  if (!ConfirmCancel()) return;
-  HidePage();
-  RemoveZipDlls();
-  RequestProgramEnd(kExitCancelled);
-}

@@ -2,9 +2,7 @@
 
 #include "base/lifecycle.h"
 #include "base/win_text.h"
-#include "install/zip_dlls.h"
 #include "lang/language.h"
-#include "lang/partners.h"
 #include "log/log.h"
 #include "state/state.h"
 #include "ui/location_page.h"
@@ -26,17 +24,12 @@ constexpr ControlSpec kControls[] = {
      WS_EX_CLIENTEDGE, 272, 164, 385, 197, nullptr},
 };
 
-std::string PageLogo() {
-  const TPartnerRow* row = FindPartnerRow(PartnerTag);
-  return row ? row->PageLogo : std::string();
-}
-
 const std::string& UserText() { return InstallRec.Users == "me" ? txtJustMe : txtForAnyone; }
 
 }  // namespace
 
 TSummaryForm::TSummaryForm(Wizard& wizard, HWND owner, ComponentChoices choices)
-    : PageBase(owner, Look{kClassName, WS_EX_APPWINDOW, 694, 471, false, PageLogo()}, kControls),
+    : PageBase(owner, Look{kClassName, WS_EX_APPWINDOW, 694, 471, false, PartnerPageLogo()}, kControls),
       wizard_(wizard),
       choices_(std::move(choices)) {
   Build();
@@ -77,16 +70,5 @@ void TSummaryForm::btnInstallClick() {
   wizard_.OpenInstall(*this, choices_);
 }
 
-void TSummaryForm::btnCancelClick() {
-  if (!ConfirmCancel()) return;
-  RemoveZipDlls();
-  RequestProgramEnd(kExitCancelled);
-}
+void TSummaryForm::btnCancelClick() { CancelSetup(); }
 
-void TSummaryForm::OnCloseRequest() {
-  // The same question; on Yes the window closes and the program ends.
-  if (!ConfirmCancel()) return;
-  HidePage();
-  RemoveZipDlls();
-  RequestProgramEnd(kExitCancelled);
-}

@@ -17,7 +17,6 @@ class TSummaryForm : public PageBase {
 
  protected:
   void OnCommand(int id, int code, HWND control) override;
-  void OnCloseRequest() override;
   int DefaultButtonId() const override { return kBtnInstall; }
   int CancelButtonId() const override { return kBtnCancel; }
 

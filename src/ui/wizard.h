@@ -18,9 +18,6 @@ class TComponentForm;
 class TLocationForm;
 class TSummaryForm;
 
-// The exit code of a cancel the user confirmed.
-inline constexpr int kExitCancelled = 1602;
-
 class Wizard {
  public:
   explicit Wizard(HWND mainWindow);
