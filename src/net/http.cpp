@@ -463,7 +463,7 @@ void THTTP::Impl::FailRequest(DWORD code, HINTERNET request, const Watch& watch)
     if (watch.secureFailure) {
       code = NormalizeError(code);
       errorCode = static_cast<int>(code);
-      errorText = ErrorTextOf(code) + ". Reason: " + httputil::SecureFailureReason(watch.secureFailure);
+      errorText = httputil::WithSecureFailureReason(ErrorTextOf(code), watch.secureFailure);
       throw EHTTPError(errorText);
     }
   }
@@ -472,10 +472,7 @@ void THTTP::Impl::FailRequest(DWORD code, HINTERNET request, const Watch& watch)
 
 void THTTP::Impl::FailProxyAuthentication(const Watch& watch, DWORD code) {
   errorCode = static_cast<int>(code ? NormalizeError(code) : ERROR_WINHTTP_LOGIN_FAILURE);
-  errorText = "The proxy " + Narrow(sessionProxy) +
-              (watch.credentialsOffered ? " did not accept the user name and password"
-                                        : " requires a user name and password") +
-              " (HTTP 407 Proxy Authentication Required)";
+  errorText = httputil::ProxyAuthenticationFailure(Narrow(sessionProxy), watch.credentialsOffered);
   throw EHTTPError(errorText);
 }
 

@@ -142,6 +142,18 @@ std::string SecureFailureReason(uint32_t flags) {
   return result;
 }
 
+std::string WithSecureFailureReason(const std::string& errorText, uint32_t flags) {
+  if (!flags) return errorText;
+  return errorText + ". Reason: " + SecureFailureReason(flags);
+}
+
+std::string ProxyAuthenticationFailure(std::string_view proxy, bool credentialsGiven) {
+  return "The proxy " + std::string(proxy) +
+         (credentialsGiven ? " did not accept the user name and password"
+                           : " requires a user name and password") +
+         " (HTTP 407 Proxy Authentication Required)";
+}
+
 int PercentDone(uint64_t done, uint64_t total) {
   if (total == 0) return 0;
   if (done >= total) return 100;

@@ -38,6 +38,14 @@ constexpr uint32_t kChannelError = 0x80000000;      // the TLS handshake itself 
 // bits it does not know are named by their hex value. "" for none.
 std::string SecureFailureReason(uint32_t flags);
 
+// The error text of a failed request with the certificate problems reported for it:
+// "<error text>. Reason: <reasons>"; the error text alone when no bit is set.
+std::string WithSecureFailureReason(const std::string& errorText, uint32_t flags);
+
+// The error text of a request that a proxy refused with 407: it asks for credentials that
+// were not given, or did not accept the ones given.
+std::string ProxyAuthenticationFailure(std::string_view proxy, bool credentialsGiven);
+
 // Percentage of done out of total, 0..100; 0 when the total is unknown (0).
 int PercentDone(uint64_t done, uint64_t total);
 

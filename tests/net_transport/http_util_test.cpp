@@ -70,6 +70,13 @@ TEST(HttpErrors, SecureFailureFlagsNameTheirReasons) {
        "0x00010200)"},
   };
   for (const auto& c : cases) EXPECT_EQ(SecureFailureReason(c.flags), c.expected) << c.flags;
+
+  // The transport's error text stays in front (callers and logs rely on it); the reason
+  // follows only when one was reported.
+  const std::string generic = WinHttpErrorText(12175);
+  EXPECT_EQ(WithSecureFailureReason(generic, 0), generic);
+  EXPECT_EQ(WithSecureFailureReason(generic, sf::kNameMismatch),
+            generic + ". Reason: name mismatch (the certificate was issued for another host name)");
 }
 
 TEST(HttpProgress, Percentages) {
