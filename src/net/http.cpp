@@ -84,14 +84,15 @@ struct RequestSpec {
   std::string destFile;      // answer to this file when not empty
 };
 
-static_assert(WINHTTP_CALLBACK_STATUS_FLAG_CERT_REV_FAILED == httputil::secure_failure::kRevocationFailed &&
-              WINHTTP_CALLBACK_STATUS_FLAG_INVALID_CERT == httputil::secure_failure::kInvalidCertificate &&
-              WINHTTP_CALLBACK_STATUS_FLAG_CERT_REVOKED == httputil::secure_failure::kRevoked &&
-              WINHTTP_CALLBACK_STATUS_FLAG_INVALID_CA == httputil::secure_failure::kUntrustedRoot &&
-              WINHTTP_CALLBACK_STATUS_FLAG_CERT_CN_INVALID == httputil::secure_failure::kNameMismatch &&
-              WINHTTP_CALLBACK_STATUS_FLAG_CERT_DATE_INVALID == httputil::secure_failure::kDateInvalid &&
-              WINHTTP_CALLBACK_STATUS_FLAG_CERT_WRONG_USAGE == httputil::secure_failure::kWrongUsage &&
-              WINHTTP_CALLBACK_STATUS_FLAG_SECURITY_CHANNEL_ERROR == httputil::secure_failure::kChannelError,
+namespace sf = httputil::secure_failure;
+static_assert(WINHTTP_CALLBACK_STATUS_FLAG_CERT_REV_FAILED == sf::kRevocationFailed &&
+                  WINHTTP_CALLBACK_STATUS_FLAG_INVALID_CERT == sf::kInvalidCertificate &&
+                  WINHTTP_CALLBACK_STATUS_FLAG_CERT_REVOKED == sf::kRevoked &&
+                  WINHTTP_CALLBACK_STATUS_FLAG_INVALID_CA == sf::kUntrustedRoot &&
+                  WINHTTP_CALLBACK_STATUS_FLAG_CERT_CN_INVALID == sf::kNameMismatch &&
+                  WINHTTP_CALLBACK_STATUS_FLAG_CERT_DATE_INVALID == sf::kDateInvalid &&
+                  WINHTTP_CALLBACK_STATUS_FLAG_CERT_WRONG_USAGE == sf::kWrongUsage &&
+                  WINHTTP_CALLBACK_STATUS_FLAG_SECURITY_CHANNEL_ERROR == sf::kChannelError,
               "the portable secure-failure bits are WinHTTP's");
 
 }  // namespace
@@ -620,7 +621,8 @@ std::string THTTP::Impl::Perform(const RequestSpec& req) {
 
   Upload upload = OpenUpload(req);
   Send(opened.request.get(), req, headers, upload, watch);
-  if (AnswerProxyChallenge(opened, watch)) Send(opened.request.get(), req, headers, upload, watch);
+  if (AnswerProxyChallenge(opened, watch))
+    Send(opened.request.get(), req, headers, upload, watch);
   if (status == HTTP_STATUS_PROXY_AUTH_REQ && !opened.proxy.proxy.empty())
     FailProxyAuthentication(watch, 0);
 

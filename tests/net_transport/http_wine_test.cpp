@@ -6,6 +6,7 @@
 //                       servers presenting a certificate that must be refused
 //   ORFEDA_PROXY_PORT, ORFEDA_PROXY_USER, ORFEDA_PROXY_PASSWORD   the CONNECT proxy
 //   ORFEDA_CLOSING_PROXY_PORT   the same proxy, closing the connection after its challenge
+//   ORFEDA_SLOW_PROXY_PORT      the same proxy, answering each CONNECT after 2 s
 #include <windows.h>
 #include <winhttp.h>
 
@@ -371,6 +372,26 @@ TEST_F(HttpWine, RefusedCertificatesEndTheRequest) {
       }
     }
   }
+}
+
+// An interruption while a tunnel is being opened ends the request once the tunnel stands;
+// the credentials, on the request for the CONNECT, are off it before anything goes through
+// the tunnel (test_transport_wine.py looks at what the server received).
+TEST_F(HttpWine, InterruptWhileTheTunnelIsOpened) {
+  http.setProxyServer(ProxyAddress("ORFEDA_SLOW_PROXY_PORT"));
+  http.setProxyUsername(Env("ORFEDA_PROXY_USER"));
+  http.setProxyPassword(Env("ORFEDA_PROXY_PASSWORD"));
+  std::thread stopper([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    http.Interrupt();
+  });
+  try {
+    http.get(Url("/_test/echo?via=interrupted"));
+    ADD_FAILURE() << "the request was not interrupted: " << http.lastResponse();
+  } catch (const EHTTPError& e) {
+    EXPECT_NE(std::string(e.what()).find("cancelled"), std::string::npos) << e.what();
+  }
+  stopper.join();
 }
 
 TEST_F(HttpWine, ManualProxyWithBasicCredentials) {

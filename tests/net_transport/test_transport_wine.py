@@ -95,15 +95,17 @@ def servers(tmp_path_factory):
         proxy = stack.enter_context(ConnectProxy(PROXY_USER, PROXY_PASSWORD))
         closing = stack.enter_context(
             ConnectProxy(PROXY_USER, PROXY_PASSWORD, close_after_challenge=True))
+        slow = stack.enter_context(ConnectProxy(PROXY_USER, PROXY_PASSWORD, connect_delay=2))
         refused = {v: stack.enter_context(serving(leaf=leaves[v])) for v in REFUSED}
-        yield main, legacy, proxy, closing, refused
+        yield main, legacy, proxy, closing, slow, refused
 
 
 def run_binary(servers, gtest_filter="*"):
-    main, legacy, proxy, closing, refused = servers
+    main, legacy, proxy, closing, slow, refused = servers
     env = dict(os.environ, WINEPREFIX=wine_prefix(), WINEDEBUG="-all",
                ORFEDA_DEV_URL=main.url, ORFEDA_LEGACY_URL=legacy.url,
                ORFEDA_PROXY_PORT=str(proxy.port), ORFEDA_CLOSING_PROXY_PORT=str(closing.port),
+               ORFEDA_SLOW_PROXY_PORT=str(slow.port),
                ORFEDA_PROXY_USER=PROXY_USER, ORFEDA_PROXY_PASSWORD=PROXY_PASSWORD)
     env.update({v: srv.url for v, srv in refused.items()})
     return subprocess.run(["wine", BINARY, "--gtest_filter=" + gtest_filter], env=env,
@@ -118,7 +120,7 @@ def credential_forms(user, password):
 
 
 def test_transport_under_wine(servers):
-    main, legacy, proxy, closing, refused = servers
+    main, legacy, proxy, closing, slow, refused = servers
     r = run_binary(servers, "-*AutoDetection*")
     assert r.returncode == 0, r.stdout[-6000:] + r.stderr[-2000:]
     assert "[  PASSED  ]" in r.stdout and "SKIPPED" not in r.stdout, r.stdout[-3000:]
@@ -135,6 +137,8 @@ def test_transport_under_wine(servers):
     assert proxy.tunnels and all(t.endswith(":%d" % main.port) for t in proxy.tunnels)
     # A proxy that closes after its challenge never opened a tunnel.
     assert closing.auth_headers and not closing.tunnels
+    # The request interrupted while its tunnel was opened had its credentials on the CONNECT.
+    assert slow.auth_headers == [slow.expected]
 
     # The proxy's credentials never reached the server, in no header, path or body, also
     # not over a tunnel that was reused.

@@ -8,6 +8,7 @@
 Only CONNECT is served. Requests without the right credentials get 407 with a Basic
 challenge; the connection stays open so the client can answer it, or is closed after the
 challenge with ConnectProxy(..., close_after_challenge=True), as many proxies do.
+connect_delay=SECONDS makes it wait that long before it answers a CONNECT it accepts.
 """
 
 import base64
@@ -15,6 +16,7 @@ import select
 import socket
 import socketserver
 import threading
+import time
 
 
 class _Handler(socketserver.StreamRequestHandler):
@@ -58,6 +60,7 @@ class _Handler(socketserver.StreamRequestHandler):
                 return
             with proxy.lock:
                 proxy.tunnels.append(parts[1])
+            time.sleep(proxy.connect_delay)
             self.wfile.write(b"HTTP/1.1 200 Connection established\r\n\r\n")
             self.wfile.flush()
             self._pipe(self.connection, upstream)
@@ -88,10 +91,11 @@ class _Server(socketserver.ThreadingTCPServer):
 
 
 class ConnectProxy:
-    def __init__(self, user, password, port=0, close_after_challenge=False):
+    def __init__(self, user, password, port=0, close_after_challenge=False, connect_delay=0):
         token = base64.b64encode(("%s:%s" % (user, password)).encode("utf-8")).decode("ascii")
         self.expected = "Basic " + token
         self.close_after_challenge = close_after_challenge
+        self.connect_delay = connect_delay
         self.lock = threading.Lock()
         self.auth_headers = []
         self.tunnels = []
