@@ -84,6 +84,17 @@ struct RequestSpec {
   std::string destFile;      // answer to this file when not empty
 };
 
+namespace sf = httputil::secure_failure;
+static_assert(WINHTTP_CALLBACK_STATUS_FLAG_CERT_REV_FAILED == sf::kRevocationFailed &&
+                  WINHTTP_CALLBACK_STATUS_FLAG_INVALID_CERT == sf::kInvalidCertificate &&
+                  WINHTTP_CALLBACK_STATUS_FLAG_CERT_REVOKED == sf::kRevoked &&
+                  WINHTTP_CALLBACK_STATUS_FLAG_INVALID_CA == sf::kUntrustedRoot &&
+                  WINHTTP_CALLBACK_STATUS_FLAG_CERT_CN_INVALID == sf::kNameMismatch &&
+                  WINHTTP_CALLBACK_STATUS_FLAG_CERT_DATE_INVALID == sf::kDateInvalid &&
+                  WINHTTP_CALLBACK_STATUS_FLAG_CERT_WRONG_USAGE == sf::kWrongUsage &&
+                  WINHTTP_CALLBACK_STATUS_FLAG_SECURITY_CHANNEL_ERROR == sf::kChannelError,
+              "the portable secure-failure bits are WinHTTP's");
+
 }  // namespace
 
 struct THTTP::Impl {
@@ -118,19 +129,41 @@ struct THTTP::Impl {
 
   std::vector<char> buffer;
 
+  // What WinHTTP tells about the running request through its status callback. Lives on the
+  // stack of Perform, longer than the request's handle.
+  struct Watch {
+    Impl* impl = nullptr;
+    // "Proxy-Authorization: ..." for the CONNECT of a new tunnel (under Wine), else empty.
+    std::wstring connectCredentials;
+    // The header is on the request: from the start of a new connection until the tunnel
+    // stands. Guarded by mu.
+    bool credentialsOnRequest = false;
+    // Credentials went to the proxy, on the CONNECT or in answer to its challenge.
+    bool credentialsOffered = false;
+    // Certificate problems reported with a secure failure.
+    DWORD secureFailure = 0;
+  };
+  Watch* activeWatch = nullptr;  // guarded by mu
+
   std::string Perform(const RequestSpec& req);
+  static void CALLBACK OnStatus(HINTERNET request, DWORD_PTR context, DWORD status, LPVOID info,
+                                DWORD length);
 
  private:
   struct OpenedRequest;
   struct Upload;
   // The steps of Perform, in order.
   OpenedRequest OpenRequest(const RequestSpec& req);
-  std::wstring RequestHeaders(const RequestSpec& req, const OpenedRequest& opened);
+  std::wstring RequestHeaders(const RequestSpec& req, const OpenedRequest& opened, Watch& watch);
   Upload OpenUpload(const RequestSpec& req);
   void Send(HINTERNET request, const RequestSpec& req, const std::wstring& headers,
-            Upload& upload);
+            Upload& upload, Watch& watch);
+  // Raises the error of a failed send or receive: a proxy that wants credentials, a named
+  // certificate problem, or WinHTTP's error.
+  [[noreturn]] void FailRequest(DWORD code, HINTERNET request, const Watch& watch);
+  [[noreturn]] void FailProxyAuthentication(const Watch& watch, DWORD code);
   // True when a proxy asked for credentials and they were set: the request goes again.
-  bool AnswerProxyChallenge(const OpenedRequest& opened);
+  bool AnswerProxyChallenge(const OpenedRequest& opened, Watch& watch);
   // Takes content type and disposition; returns the announced length (0 when unknown).
   uint64_t ReadAnswerHeaders(HINTERNET request);
   void ReadBody(HINTERNET request, const RequestSpec& req, uint64_t total, bool keepText);
@@ -286,21 +319,72 @@ THTTP::Impl::OpenedRequest THTTP::Impl::OpenRequest(const RequestSpec& req) {
   return opened;
 }
 
-std::wstring THTTP::Impl::RequestHeaders(const RequestSpec& req, const OpenedRequest& opened) {
+std::wstring THTTP::Impl::RequestHeaders(const RequestSpec& req, const OpenedRequest& opened,
+                                         Watch& watch) {
   std::wstring headers = req.formContentType ? kFormContentType : L"";
+  DWORD notifications = WINHTTP_CALLBACK_FLAG_SECURE_FAILURE;
   // A manually given proxy takes Basic credentials from the start.
   if (!opened.proxy.proxy.empty() && !opened.proxy.automatic && !proxyUser.empty()) {
     WinHttpSetCredentials(opened.request.get(), WINHTTP_AUTH_TARGET_PROXY,
                           WINHTTP_AUTH_SCHEME_BASIC, Widen(proxyUser).c_str(),
                           Widen(proxyPassword).c_str(), nullptr);
     // Wine's WinHTTP neither sends proxy credentials on CONNECT nor reports the proxy's 407
-    // for it, but it sends the request's own headers on CONNECT: there the credentials must
-    // travel as a header of the request.
-    if (RunningUnderWine())
-      headers += L"Proxy-Authorization: " +
-                 Widen(httputil::BasicCredentials(proxyUser, proxyPassword)) + L"\r\n";
+    // for it; it sends the request's own headers on CONNECT, and the same headers again
+    // inside the tunnel to the server. So the credentials go on the request only while a new
+    // connection is made (the tunnel's CONNECT) and come off it once the tunnel stands,
+    // before the request itself is written: the server never sees them. A request over a
+    // tunnel that is already open carries no credentials at all.
+    if (RunningUnderWine()) {
+      watch.connectCredentials =
+          L"Proxy-Authorization: " + Widen(httputil::BasicCredentials(proxyUser, proxyPassword));
+      notifications |= WINHTTP_CALLBACK_FLAG_CONNECT_TO_SERVER;
+    }
   }
+  if (WinHttpSetStatusCallback(opened.request.get(), &Impl::OnStatus, notifications, 0) ==
+      WINHTTP_INVALID_STATUS_CALLBACK)
+    Fail(GetLastError(), "Cannot watch the request");
   return headers;
+}
+
+void CALLBACK THTTP::Impl::OnStatus(HINTERNET request, DWORD_PTR context, DWORD status,
+                                    LPVOID info, DWORD length) {
+  auto* watch = reinterpret_cast<Watch*>(context);
+  if (!watch) return;
+  switch (status) {
+    case WINHTTP_CALLBACK_STATUS_SECURE_FAILURE:
+      if (info && length >= sizeof(DWORD)) watch->secureFailure |= *static_cast<DWORD*>(info);
+      break;
+    case WINHTTP_CALLBACK_STATUS_CONNECTING_TO_SERVER: {
+      if (watch->connectCredentials.empty()) break;
+      std::lock_guard lock(watch->impl->mu);
+      if (watch->impl->cancelled) break;
+      const std::wstring line = watch->connectCredentials + L"\r\n";
+      if (WinHttpAddRequestHeaders(request, line.c_str(), DWORD(-1),
+                                   WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE)) {
+        watch->credentialsOnRequest = true;
+        watch->credentialsOffered = true;
+      }
+      break;
+    }
+    case WINHTTP_CALLBACK_STATUS_CONNECTED_TO_SERVER: {
+      std::lock_guard lock(watch->impl->mu);
+      if (!watch->credentialsOnRequest) break;
+      // A header with no value removes the header.
+      WinHttpAddRequestHeaders(request, L"Proxy-Authorization:", DWORD(-1),
+                               WINHTTP_ADDREQ_FLAG_REPLACE);
+      watch->credentialsOnRequest = false;
+      // An interruption that came while the credentials were on the request closes it now
+      // (see Interrupt).
+      Impl* impl = watch->impl;
+      if (impl->cancelled && impl->active == request) {
+        WinHttpCloseHandle(impl->active);
+        impl->active = nullptr;
+      }
+      break;
+    }
+    default:
+      break;
+  }
 }
 
 // The body to send: the file to upload, opened and measured, or nothing.
@@ -328,14 +412,15 @@ THTTP::Impl::Upload THTTP::Impl::OpenUpload(const RequestSpec& req) {
 }
 
 void THTTP::Impl::Send(HINTERNET request, const RequestSpec& req, const std::wstring& headers,
-                       Upload& upload) {
+                       Upload& upload, Watch& watch) {
+  const auto context = reinterpret_cast<DWORD_PTR>(&watch);
   int lastPercent = -1;
   if (req.body == Body::File) {
     LARGE_INTEGER zero{};
     SetFilePointerEx(upload.file.get(), zero, nullptr, FILE_BEGIN);
     if (!WinHttpSendRequest(request, SendHeaders(headers), DWORD(-1), WINHTTP_NO_REQUEST_DATA, 0,
-                            static_cast<DWORD>(upload.size), 0))
-      Fail(GetLastError());
+                            static_cast<DWORD>(upload.size), context))
+      FailRequest(GetLastError(), request, watch);
     std::vector<char> chunk(kUploadChunk);
     uint64_t sent = 0;
     while (sent < upload.size) {
@@ -345,7 +430,8 @@ void THTTP::Impl::Send(HINTERNET request, const RequestSpec& req, const std::wst
         Fail(GetLastError(), "Cannot read \"" + req.srcFile + "\"");
       if (got == 0) throw EHTTPError("The file \"" + req.srcFile + "\" changed while it was sent");
       DWORD written = 0;
-      if (!WinHttpWriteData(request, chunk.data(), got, &written)) Fail(GetLastError());
+      if (!WinHttpWriteData(request, chunk.data(), got, &written))
+        FailRequest(GetLastError(), request, watch);
       sent += got;
       Report(httputil::PercentDone(sent, upload.size), lastPercent);
     }
@@ -354,11 +440,11 @@ void THTTP::Impl::Send(HINTERNET request, const RequestSpec& req, const std::wst
                       ? const_cast<char*>(req.bodyText.data())
                       : WINHTTP_NO_REQUEST_DATA;
     DWORD len = req.body == Body::Text ? static_cast<DWORD>(req.bodyText.size()) : 0;
-    if (!WinHttpSendRequest(request, SendHeaders(headers), DWORD(-1), data, len, len, 0))
-      Fail(GetLastError());
+    if (!WinHttpSendRequest(request, SendHeaders(headers), DWORD(-1), data, len, len, context))
+      FailRequest(GetLastError(), request, watch);
     if (len) Report(100, lastPercent);
   }
-  if (!WinHttpReceiveResponse(request, nullptr)) Fail(GetLastError());
+  if (!WinHttpReceiveResponse(request, nullptr)) FailRequest(GetLastError(), request, watch);
   DWORD code = 0, size = sizeof(code);
   if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                            WINHTTP_HEADER_NAME_BY_INDEX, &code, &size, WINHTTP_NO_HEADER_INDEX))
@@ -366,9 +452,36 @@ void THTTP::Impl::Send(HINTERNET request, const RequestSpec& req, const std::wst
   status = static_cast<int>(code);
 }
 
-bool THTTP::Impl::AnswerProxyChallenge(const OpenedRequest& opened) {
-  if (status != HTTP_STATUS_PROXY_AUTH_REQ || opened.proxy.proxy.empty() || proxyUser.empty())
-    return false;
+void THTTP::Impl::FailRequest(DWORD code, HINTERNET request, const Watch& watch) {
+  if (!IsCancelled()) {
+    // A proxy that answered the tunnel's CONNECT with 407 leaves its challenge on the request
+    // even where the failure itself does not say so (Wine goes on to the TLS handshake with
+    // the proxy, which fails or waits out the time-out).
+    DWORD schemes = 0, first = 0, target = 0;
+    if (!sessionProxy.empty() && WinHttpQueryAuthSchemes(request, &schemes, &first, &target) &&
+        target == WINHTTP_AUTH_TARGET_PROXY)
+      FailProxyAuthentication(watch, code);
+    if (watch.secureFailure) {
+      code = NormalizeError(code);
+      errorCode = static_cast<int>(code);
+      errorText = httputil::WithSecureFailureReason(ErrorTextOf(code), watch.secureFailure);
+      throw EHTTPError(errorText);
+    }
+  }
+  Fail(code);
+}
+
+void THTTP::Impl::FailProxyAuthentication(const Watch& watch, DWORD code) {
+  errorCode = static_cast<int>(code ? NormalizeError(code) : ERROR_WINHTTP_LOGIN_FAILURE);
+  errorText = httputil::ProxyAuthenticationFailure(Narrow(sessionProxy), watch.credentialsOffered);
+  throw EHTTPError(errorText);
+}
+
+bool THTTP::Impl::AnswerProxyChallenge(const OpenedRequest& opened, Watch& watch) {
+  if (status != HTTP_STATUS_PROXY_AUTH_REQ || opened.proxy.proxy.empty()) return false;
+  // A challenge that cannot be answered, or that was answered already, ends the request.
+  if (proxyUser.empty() || watch.credentialsOffered) FailProxyAuthentication(watch, 0);
+  watch.credentialsOffered = true;
   // Answer once with the strongest scheme the proxy offers.
   DWORD schemes = 0, first = 0, target = 0;
   DWORD scheme = WINHTTP_AUTH_SCHEME_BASIC;
@@ -482,14 +595,20 @@ std::string THTTP::Impl::Perform(const RequestSpec& req) {
     idle.notify_all();
   });
 
+  // Declared before the request's handle, so that it outlives every status callback.
+  Watch watch;
+  watch.impl = this;
   OpenedRequest opened = OpenRequest(req);
-  const std::wstring headers = RequestHeaders(req, opened);
+  const std::wstring headers = RequestHeaders(req, opened, watch);
 
   bool stop;
   {
     std::lock_guard lock(mu);
     stop = cancelled;
-    if (!stop) active = opened.request.get();
+    if (!stop) {
+      active = opened.request.get();
+      activeWatch = &watch;
+    }
   }
   if (stop) Fail(ERROR_WINHTTP_OPERATION_CANCELLED);
   // Interrupt() closes the handle itself; then it must not be closed again here.
@@ -497,11 +616,15 @@ std::string THTTP::Impl::Perform(const RequestSpec& req) {
     std::lock_guard lock(mu);
     if (active == nullptr) opened.request.release();
     active = nullptr;
+    activeWatch = nullptr;
   });
 
   Upload upload = OpenUpload(req);
-  Send(opened.request.get(), req, headers, upload);
-  if (AnswerProxyChallenge(opened)) Send(opened.request.get(), req, headers, upload);
+  Send(opened.request.get(), req, headers, upload, watch);
+  if (AnswerProxyChallenge(opened, watch))
+    Send(opened.request.get(), req, headers, upload, watch);
+  if (status == HTTP_STATUS_PROXY_AUTH_REQ && !opened.proxy.proxy.empty())
+    FailProxyAuthentication(watch, 0);
 
   const uint64_t total = ReadAnswerHeaders(opened.request.get());
   const bool toFile = !req.destFile.empty();
@@ -528,6 +651,10 @@ THTTP::~THTTP() {
 void THTTP::Interrupt() {
   std::lock_guard lock(impl_->mu);
   impl_->cancelled = true;
+  // While the proxy's credentials are on the request (a tunnel being opened), closing the
+  // handle would not stop WinHTTP from writing the request with them into the tunnel; the
+  // status callback closes it as soon as they are off.
+  if (impl_->activeWatch && impl_->activeWatch->credentialsOnRequest) return;
   if (impl_->active) {
     WinHttpCloseHandle(impl_->active);
     impl_->active = nullptr;

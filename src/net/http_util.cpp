@@ -1,6 +1,7 @@
 #include "net/http_util.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "base/text.h"
 
@@ -103,6 +104,54 @@ std::string WinHttpErrorText(uint32_t code) {
   if (code >= 12000 && code < 12200)
     return "WinHTTP error " + std::to_string(code);
   return "";
+}
+
+std::string SecureFailureReason(uint32_t flags) {
+  using namespace secure_failure;
+  struct Reason {
+    uint32_t bit;
+    const char* text;
+  };
+  static constexpr Reason kReasons[] = {
+      {kUntrustedRoot,
+       "untrusted root (the certificate was issued by an unknown certificate authority)"},
+      {kNameMismatch, "name mismatch (the certificate was issued for another host name)"},
+      {kDateInvalid, "expired or not yet valid (the certificate's validity period does not "
+                     "include the current date)"},
+      {kRevoked, "revoked (the certificate's issuer has revoked it)"},
+      {kRevocationFailed, "revocation unknown (whether the certificate was revoked could not "
+                          "be checked)"},
+      {kWrongUsage, "wrong usage (the certificate is not meant for server authentication)"},
+      {kInvalidCertificate, "invalid certificate (the certificate or its chain is malformed)"},
+      {kChannelError, "secure channel error (the TLS handshake failed)"},
+  };
+  std::string result;
+  uint32_t known = 0;
+  for (const auto& r : kReasons) {
+    known |= r.bit;
+    if (!(flags & r.bit)) continue;
+    if (!result.empty()) result += "; ";
+    result += r.text;
+  }
+  if (uint32_t rest = flags & ~known) {
+    char hex[11];
+    std::snprintf(hex, sizeof(hex), "0x%08X", static_cast<unsigned>(rest));
+    if (!result.empty()) result += "; ";
+    result += std::string("other certificate problem (flags ") + hex + ")";
+  }
+  return result;
+}
+
+std::string WithSecureFailureReason(const std::string& errorText, uint32_t flags) {
+  if (!flags) return errorText;
+  return errorText + ". Reason: " + SecureFailureReason(flags);
+}
+
+std::string ProxyAuthenticationFailure(std::string_view proxy, bool credentialsGiven) {
+  return "The proxy " + std::string(proxy) +
+         (credentialsGiven ? " did not accept the user name and password"
+                           : " requires a user name and password") +
+         " (HTTP 407 Proxy Authentication Required)";
 }
 
 int PercentDone(uint64_t done, uint64_t total) {

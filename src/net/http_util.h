@@ -20,6 +20,32 @@ bool IsTextContentType(std::string_view contentType);
 // other codes "" (the caller asks the system for its text).
 std::string WinHttpErrorText(uint32_t code);
 
+// Certificate problems WinHTTP reports with a secure failure, as the bits of its
+// WINHTTP_CALLBACK_STATUS_SECURE_FAILURE notification.
+namespace secure_failure {
+constexpr uint32_t kRevocationFailed = 0x00000001;  // revocation could not be checked
+constexpr uint32_t kInvalidCertificate = 0x00000002;
+constexpr uint32_t kRevoked = 0x00000004;
+constexpr uint32_t kUntrustedRoot = 0x00000008;     // unknown certificate authority
+constexpr uint32_t kNameMismatch = 0x00000010;
+constexpr uint32_t kDateInvalid = 0x00000020;       // expired or not yet valid
+constexpr uint32_t kWrongUsage = 0x00000040;
+constexpr uint32_t kChannelError = 0x80000000;      // the TLS handshake itself failed
+}  // namespace secure_failure
+
+// The reasons named by those bits, most telling first and joined by "; " ("untrusted root
+// (...)", "name mismatch (...)", "expired or not yet valid (...)", "revoked (...)", ...);
+// bits it does not know are named by their hex value. "" for none.
+std::string SecureFailureReason(uint32_t flags);
+
+// The error text of a failed request with the certificate problems reported for it:
+// "<error text>. Reason: <reasons>"; the error text alone when no bit is set.
+std::string WithSecureFailureReason(const std::string& errorText, uint32_t flags);
+
+// The error text of a request that a proxy refused with 407: it asks for credentials that
+// were not given, or did not accept the ones given.
+std::string ProxyAuthenticationFailure(std::string_view proxy, bool credentialsGiven);
+
 // Percentage of done out of total, 0..100; 0 when the total is unknown (0).
 int PercentDone(uint64_t done, uint64_t total);
 

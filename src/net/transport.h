@@ -12,7 +12,9 @@ class IHttpTransport {
 
   // The request operations. Each clears the answer state first, blocks until the answer is
   // complete and raises EHTTPError when the request cannot be completed. An HTTP error
-  // status returns its body like any other answer.
+  // status of the server returns its body like any other answer; a proxy that keeps asking
+  // for credentials (407) raises EHTTPError, and so does a server certificate that is not
+  // accepted, with the reason when the system names one.
   virtual std::string get(const std::string& url) = 0;
   // The answer body goes to destfilepath; returns the body text only when the answer's
   // content type contains "text" or "json", otherwise "".

@@ -40,6 +40,45 @@ TEST(HttpErrors, WinHttpCodesHaveAMeaningAndTheirNumber) {
   EXPECT_EQ(WinHttpErrorText(5), "");
 }
 
+TEST(HttpErrors, SecureFailureFlagsNameTheirReasons) {
+  namespace sf = secure_failure;
+  struct Case {
+    uint32_t flags;
+    const char* expected;
+  } cases[] = {
+      {0, ""},
+      {sf::kUntrustedRoot,
+       "untrusted root (the certificate was issued by an unknown certificate authority)"},
+      {sf::kNameMismatch, "name mismatch (the certificate was issued for another host name)"},
+      {sf::kDateInvalid, "expired or not yet valid (the certificate's validity period does not "
+                         "include the current date)"},
+      {sf::kRevoked, "revoked (the certificate's issuer has revoked it)"},
+      {sf::kRevocationFailed,
+       "revocation unknown (whether the certificate was revoked could not be checked)"},
+      {sf::kWrongUsage, "wrong usage (the certificate is not meant for server authentication)"},
+      {sf::kInvalidCertificate, "invalid certificate (the certificate or its chain is malformed)"},
+      {sf::kChannelError, "secure channel error (the TLS handshake failed)"},
+      // Several at once: the most telling first, whatever the order of the bits.
+      {sf::kDateInvalid | sf::kUntrustedRoot,
+       "untrusted root (the certificate was issued by an unknown certificate authority); "
+       "expired or not yet valid (the certificate's validity period does not include the "
+       "current date)"},
+      // Bits nobody knows yet are still shown, so a log never hides a reason.
+      {0x00000100, "other certificate problem (flags 0x00000100)"},
+      {sf::kRevoked | 0x00010200,
+       "revoked (the certificate's issuer has revoked it); other certificate problem (flags "
+       "0x00010200)"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(SecureFailureReason(c.flags), c.expected) << c.flags;
+
+  // The transport's error text stays in front (callers and logs rely on it); the reason
+  // follows only when one was reported.
+  const std::string generic = WinHttpErrorText(12175);
+  EXPECT_EQ(WithSecureFailureReason(generic, 0), generic);
+  EXPECT_EQ(WithSecureFailureReason(generic, sf::kNameMismatch),
+            generic + ". Reason: name mismatch (the certificate was issued for another host name)");
+}
+
 TEST(HttpProgress, Percentages) {
   EXPECT_EQ(PercentDone(0, 0), 0);
   EXPECT_EQ(PercentDone(50, 200), 25);

@@ -6,7 +6,9 @@
         proxy.tunnels         # "host:port" of every tunnel opened
 
 Only CONNECT is served. Requests without the right credentials get 407 with a Basic
-challenge; the connection stays open so the client can answer it.
+challenge; the connection stays open so the client can answer it, or is closed after the
+challenge with ConnectProxy(..., close_after_challenge=True), as many proxies do.
+connect_delay=SECONDS makes it wait that long before it answers a CONNECT it accepts.
 """
 
 import base64
@@ -14,6 +16,7 @@ import select
 import socket
 import socketserver
 import threading
+import time
 
 
 class _Handler(socketserver.StreamRequestHandler):
@@ -40,10 +43,14 @@ class _Handler(socketserver.StreamRequestHandler):
                 proxy.auth_headers.append(auth)
             if auth != proxy.expected:
                 body = b"proxy authentication required"
+                close = proxy.close_after_challenge
                 self.wfile.write(b"HTTP/1.1 407 Proxy Authentication Required\r\n"
                                  b"Proxy-Authenticate: Basic realm=\"test proxy\"\r\n"
-                                 b"Content-Type: text/plain\r\n"
+                                 b"Content-Type: text/plain\r\n" +
+                                 (b"Connection: close\r\n" if close else b"") +
                                  b"Content-Length: %d\r\n\r\n" % len(body) + body)
+                if close:
+                    return
                 continue
             host, _, port = parts[1].rpartition(":")
             try:
@@ -53,6 +60,7 @@ class _Handler(socketserver.StreamRequestHandler):
                 return
             with proxy.lock:
                 proxy.tunnels.append(parts[1])
+            time.sleep(proxy.connect_delay)
             self.wfile.write(b"HTTP/1.1 200 Connection established\r\n\r\n")
             self.wfile.flush()
             self._pipe(self.connection, upstream)
@@ -83,9 +91,11 @@ class _Server(socketserver.ThreadingTCPServer):
 
 
 class ConnectProxy:
-    def __init__(self, user, password, port=0):
+    def __init__(self, user, password, port=0, close_after_challenge=False, connect_delay=0):
         token = base64.b64encode(("%s:%s" % (user, password)).encode("utf-8")).decode("ascii")
         self.expected = "Basic " + token
+        self.close_after_challenge = close_after_challenge
+        self.connect_delay = connect_delay
         self.lock = threading.Lock()
         self.auth_headers = []
         self.tunnels = []

@@ -164,9 +164,11 @@ def make_certificates(folder):
     return folder
 
 
-def server_context(certdir, legacy_tls=False):
+def server_context(certdir, legacy_tls=False, leaf=None):
+    """leaf: (certificate, key) PEM files to present instead of the certdir's leaf."""
     ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-    ctx.load_cert_chain(os.path.join(certdir, "leaf.pem"), os.path.join(certdir, "leaf.key"))
+    cert, key = leaf or (os.path.join(certdir, "leaf.pem"), os.path.join(certdir, "leaf.key"))
+    ctx.load_cert_chain(cert, key)
     if legacy_tls:
         # Only TLS 1.0 and 1.1: what an outdated server offers.
         ctx.set_ciphers("DEFAULT:@SECLEVEL=0")
@@ -687,10 +689,12 @@ class DevServer:
 
     DevServer(root, accounts=None, port=0, legacy_tls=False, certdir=None).start() gives
     .url (https://localhost:PORT), .certdir (ca.pem, ca.der), .state (faults, requests).
+    leaf=(certificate, key) makes it present another certificate than the certdir's leaf
+    (tests of refused certificates).
     """
 
     def __init__(self, root, accounts=None, port=0, legacy_tls=False, certdir=None,
-                 faults=None, verbose=False):
+                 faults=None, verbose=False, leaf=None):
         self._tmp = None
         if certdir is None:
             self._tmp = tempfile.TemporaryDirectory(prefix="devserver-")
@@ -698,7 +702,7 @@ class DevServer:
         self.certdir = make_certificates(certdir)
         self.state = State(os.path.abspath(root) if root else "", accounts or DEFAULT_ACCOUNTS)
         self.state.faults.update(faults or {})
-        ctx = server_context(self.certdir, legacy_tls)
+        ctx = server_context(self.certdir, legacy_tls, leaf)
         self.httpd = DevHTTPServer(("127.0.0.1", port), self.state, ctx, verbose)
         self.port = self.httpd.server_address[1]
         self.url = "https://localhost:%d" % self.port

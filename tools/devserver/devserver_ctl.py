@@ -53,13 +53,14 @@ def trust_ca(certdir=CA_DIR, prefix=None):
 
 @contextlib.contextmanager
 def serving(root="", accounts=None, faults=None, legacy_tls=False, trust=True, port=0,
-            certdir=CA_DIR):
-    """Runs the servers in this process for the with-block; trusts their CA in Wine."""
+            certdir=CA_DIR, leaf=None):
+    """Runs the servers in this process for the with-block; trusts their CA in Wine.
+    leaf=(certificate, key): present that certificate instead of the CA's localhost leaf."""
     make_certificates(certdir)
     if trust:
         trust_ca(certdir)
     server = DevServer(root, accounts, port=port, legacy_tls=legacy_tls, certdir=certdir,
-                       faults=faults)
+                       faults=faults, leaf=leaf)
     server.start()
     try:
         yield server
