@@ -3,6 +3,7 @@
 #include "log/log.h"
 #include "state/state.h"
 #include "ui/credentials_page.h"
+#include "ui/download_page.h"
 #include "ui/pending_page.h"
 #include "ui/settings_form.h"
 
@@ -41,7 +42,8 @@ void Wizard::AfterLogin(bool installed) {
     next = "next page: maintenance, install root " + InstallRec.InstPath;
     if (!InstallRec.Version.empty()) next += ", version " + InstallRec.Version;
   } else {
-    next = "next page: download";
+    OpenDownload(*credentialsForm_);
+    return;
   }
   WriteLog(next);
   TCredentialsForm* login = credentialsForm_;
@@ -54,5 +56,28 @@ void Wizard::AfterLogin(bool installed) {
 void Wizard::BackToLogin(PageBase& from) {
   from.SavePosition();
   if (credentialsForm_) credentialsForm_->ShowPage();
+  from.HidePage();
+}
+
+void Wizard::OpenDownload(PageBase& from) {
+  from.SavePosition();
+  // A new download makes the download area afresh: the older page (its workers have ended)
+  // lets go of it.
+  if (downloadForm_) downloadForm_->ReleaseDownloadArea();
+  TDownloadForm& page = Add<TDownloadForm>(*this, from.hwnd());
+  downloadForm_ = &page;
+  page.StartWorkers();
+  page.ShowPage();
+  from.HidePage();
+  if (credentialsForm_) credentialsForm_->HidePage();
+}
+
+void Wizard::AfterDownload(PageBase& from) {
+  // Placeholder until the component and install pages: says which page follows.
+  const std::string next = InstallRec.Update ? "next page: install (update)" : "next page: components";
+  WriteLog(next);
+  from.SavePosition();
+  TPendingForm& page = Add<TPendingForm>(*this, from.hwnd(), next);
+  page.ShowPage();
   from.HidePage();
 }

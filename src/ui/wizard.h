@@ -13,6 +13,7 @@
 class PageBase;
 class TCredentialsForm;
 class SettingsForm;
+class TDownloadForm;
 
 // The exit code of a cancel the user confirmed.
 inline constexpr int kExitCancelled = 1602;
@@ -49,4 +50,17 @@ class Wizard {
   std::vector<std::unique_ptr<PageBase>> pages_;  // in order of creation
   TCredentialsForm* credentialsForm_ = nullptr;
   std::unique_ptr<SettingsForm> settingsForm_;  // made on the first Settings press
+
+ public:
+  // Forward step to a new download page, owned by `from`, shown where `from` was; `from`
+  // (and the login page) hidden. The download starts at once.
+  void OpenDownload(PageBase& from);
+  // The newest download page (nullptr before the first download).
+  TDownloadForm* DownloadForm() const { return downloadForm_; }
+  // The download page's ready status: the install page when updating, otherwise the
+  // component page.
+  void AfterDownload(PageBase& from);
+
+ private:
+  TDownloadForm* downloadForm_ = nullptr;
 };

@@ -99,6 +99,8 @@ bool PartnerDownload(TQDAPIClient& client, const DownloadRun& run, const std::st
         }
         bool written = false;
         try {
+          // The version file is written even when the package brought no files.
+          ForceDirectories(partnerFolder);
           written = WriteVersionFile(partnerVersion, partnerFolder);
         } catch (const std::exception&) {
           written = false;
