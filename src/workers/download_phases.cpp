@@ -16,7 +16,7 @@ namespace {
 constexpr const char kGroupCaption[] = "gbPackageDownload.Caption";
 constexpr const char kVersionLabel[] = "lbVersion.Caption";
 
-bool Wizard(const DownloadRun& run) { return run.mode == DownloadMode::Wizard; }
+bool InWizard(const DownloadRun& run) { return run.mode == DownloadMode::Wizard; }
 
 // The end of a phase: "finished" in the log and on the label, the bar full.
 void PhaseDone(const std::string& doneText, bool ready, StatusSink& sink) {
@@ -29,7 +29,7 @@ void PhaseDone(const std::string& doneText, bool ready, StatusSink& sink) {
 
 void ReleaseDownload(TQDAPIClient& client, const DownloadRun& run, std::string& version,
                      std::string& fromDir, StatusSink& sink) {
-  if (Wizard(run)) WriteLog("| " + txtAuthUser);
+  if (InWizard(run)) WriteLog("| " + txtAuthUser);
   sink.Status(kDownloadLabel, txtAuthUser, false);
   sink.Status(kGroupCaption, txtGetMainData, false);
   Authenticate(client, run, txtAuthValidate, txtAuthValidate, sink);
@@ -37,28 +37,28 @@ void ReleaseDownload(TQDAPIClient& client, const DownloadRun& run, std::string& 
   SettleVersion(client, run, version, sink);
   sink.Status(kDownloadProgress, "45", false);
   sink.Status(kVersionLabel, txtVersion + version, false);
-  if (!Wizard(run)) WriteLog(txtVersion + " " + version);
+  if (!InWizard(run)) WriteLog(txtVersion + " " + version);
 
   const PackageSteps steps{
       txtListFiles, txtDownloading, txtDownloading, txtDownloadFile, txtCheckMD5,
       txtChecksumIncorrect, txtExtracting, txtExtracting, txtExtractError,
       [&run](const TFileList& file) {
         WriteLog("| " + txtDownloadFile);
-        if (!Wizard(run)) WriteLog(txtDownloadFile + file.name);
+        if (!InWizard(run)) WriteLog(txtDownloadFile + file.name);
       },
       [&fromDir](const std::string& folder) {
         if (FileExists(folder + "\\setup.json") && ReadComponents(folder + "\\setup.json"))
           WriteLog("| " + txtComponentsOk);
         fromDir = folder;
       },
-      !Wizard(run)};
+      !InWizard(run)};
   DownloadPackage(client, run, steps, sink);
   PhaseDone(txtDone, false, sink);
 }
 
 bool PartnerDownload(TQDAPIClient& client, const DownloadRun& run, const std::string& partner,
                      std::string& partnerVersion, const std::string& fromDir, StatusSink& sink) {
-  const bool wizard = Wizard(run);
+  const bool wizard = InWizard(run);
   if (wizard) WriteLog("| " + txtPartnerDone);
   sink.Status(kDownloadProgress, "0", false);
   sink.Status(kDownloadLabel, txtPartnerDone, false);

@@ -365,6 +365,7 @@ TEST(DownloadWorkers, FailuresEndWithTheExitStatus) {
     std::vector<std::string> lastStatuses;  // the run's last statuses, "exit" last
     std::vector<std::string> lastLines;     // the log's last worker lines
     bool releaseUnpacked;
+    bool archiveLeft = true;  // a file under the release archive's name in the download area
   } cases[] = {
       {"key refused", [](Harness& t) { t.server_.faults.insert("refuse_key"); },
        {"gbPackageDownload.Caption=Get Maindata...", "exit=exit"},
@@ -392,11 +393,11 @@ TEST(DownloadWorkers, FailuresEndWithTheExitStatus) {
        },
        {"lbDownload.Caption=Extracting Files...", "pbDownload.Position=90",
         "lbDownload.Caption=error extracting!", "exit=exit"},
-       {"| Download File ", "| Extracting Files...", "| error extracting!"}, false},
+       {"| Download File ", "| Extracting Files...", "| error extracting!"}, false, false},
       {"download broken halfway",
        [](Harness& t) { t.server_.brokenDownloads["orfeda_release.zip"] = "PK\x03\x04 half"; },
        {"lbDownload.Caption=error extracting!", "exit=exit"}, {"| Extracting Files...", "| error extracting!"},
-       false},
+       false, false},
       {"damaged archive (its sum matches)",
        [](Harness& t) {
          std::string& zip = t.server_.apps[kRelease]["2.5.0.0"]["orfeda_release.zip"];
@@ -458,6 +459,10 @@ TEST(DownloadWorkers, FailuresEndWithTheExitStatus) {
     // The wizard's log has no "exit" line; the page ends the program.
     for (const auto& l : t.log_.Lines()) EXPECT_NE(l, "exit");
     EXPECT_EQ(PathExists(t.area_ + "\\orfeda_release\\files"), c.releaseUnpacked);
+    // A download that failed leaves no file under its name, whatever was there before.
+    if (!c.archiveLeft) {
+      EXPECT_FALSE(PathExists(t.area_ + "\\orfeda_release.zip"));
+    }
     EXPECT_FALSE(PathExists(t.area_ + "\\orfeda_release\\files\\planted.dll"));
   }
 }

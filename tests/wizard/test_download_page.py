@@ -70,14 +70,21 @@ def serving(server, root: Path | None):
         server.state.root = before
 
 
-def damaged_release(releases: Path) -> Path:
-    """The demo release with the latest release archive cut short (listed with its own sum)."""
-    root = releases / "damaged"
+def release_variant(releases: Path, name: str | None) -> Path | None:
+    """A variant of the demo release tree: "damaged" cuts the latest release archive short (it
+    is listed with its own sum), "no-partner-version" has the partner package's application
+    without any version."""
+    if name is None:
+        return None
+    root = releases / name
     if not root.exists():
         shutil.copytree(releases / "demo", root)
-        archive = root / "stable" / release.APPNAME / LATEST / release.RELEASE_ARCHIVE
-        data = archive.read_bytes()
-        archive.write_bytes(data[:len(data) * 2 // 3])
+        if name == "damaged":
+            archive = root / "stable" / release.APPNAME / LATEST / release.RELEASE_ARCHIVE
+            data = archive.read_bytes()
+            archive.write_bytes(data[:len(data) * 2 // 3])
+        elif name == "no-partner-version":
+            shutil.rmtree(root / "stable" / f"{release.APPNAME}_{release.PARTNER}" / PARTNER_VERSION)
     return root
 
 
@@ -158,35 +165,47 @@ def test_layout_and_texts_while_the_release_downloads(setup, server, language):
     assert winelib.window(cls=PENDING, pid=setup.pid, timeout_ms=60000), setup.log()
 
 
+NO_DATA = "No Data available. Close setup."
 FAILURES = [
-    # id, server faults, release tree, the log's last lines before the box
-    ("refused-key", {"refuse_key": True}, None, ["| Auth User...", "auth_key failed, OuMessage: *"]),
-    ("checksum-mismatch", {"bad_checksum": True}, None,
+    # id, server faults, release tree, the boxes shown in turn, the log's last lines before the last box
+    ("refused-key", {"refuse_key": True}, None, [ERROR_RETRY], ["| Auth User...", "auth_key failed, OuMessage: *"]),
+    ("checksum-mismatch", {"bad_checksum": True}, None, [ERROR_RETRY],
      ["| Download File ", "| Check MD5...", "| Checksum incorrect...", "File exists *", "FileSize *"]),
-    ("damaged-archive", {}, "damaged",
+    ("damaged-archive", {}, "damaged", [ERROR_RETRY],
      ["| Check MD5...", "| Extracting Files...", "Extract Exception: *", "Ziperror : *", "| error extracting!"]),
+    # The worker waits while the box it asked for is open on the UI thread.
+    ("no-partner-version", {}, "no-partner-version", [NO_DATA, ERROR_RETRY],
+     ["| Appname: orfeda_2018_kqx", "| get defined version...",
+      "update_getLatestVersion, OuMessage: No version available"]),
 ]
 
 
-@pytest.mark.parametrize("name,faults,tree,ending", FAILURES, ids=[f[0] for f in FAILURES])
+@pytest.mark.parametrize("name,faults,tree,boxes,ending", FAILURES, ids=[f[0] for f in FAILURES])
 def test_a_failed_download_tells_the_user_and_ends_with_1603(setup, server, releases, build, name, faults,
-                                                             tree, ending):
+                                                             tree, boxes, ending):
     server.faults.update(faults)
-    with serving(server, damaged_release(releases) if tree == "damaged" else None):
+    with serving(server, release_variant(releases, tree)):
         sign_in(setup, "alice", "secret")
-        assert winelib.msgbox(ERROR_RETRY, timeout_ms=60000) is not None, setup.log()
-    assert setup.page(DOWNLOAD)["visible"]
-    log = setup.log()
-    tail = log[-len(ending):]
-    assert len(tail) == len(ending) and all(
-        line == want or (want.endswith(" *") and line.startswith(want[:-1]))
-        for line, want in zip(tail, ending)), "log ends:\n" + "\n".join(log[-12:])
+        for box in boxes:
+            assert winelib.msgbox(box, timeout_ms=60000) is not None, setup.log()
+            assert setup.page(DOWNLOAD)["visible"]
+            log = setup.log()
+            if box != boxes[-1]:
+                # Nothing more happens until the box is closed.
+                time.sleep(1)
+                assert setup.log() == log
+            assert winelib.press("OK", text_has=box)
+            if box == boxes[-1]:
+                tail = log[-len(ending):]
+                assert len(tail) == len(ending) and all(
+                    line == want or (want.endswith(" *") and line.startswith(want[:-1]))
+                    for line, want in zip(tail, ending)), "log ends:\n" + "\n".join(log[-12:])
+        assert setup.exit_code() == 1603
     assert "exit" not in log
-    assert winelib.press("OK", text_has=ERROR_RETRY)
-    assert setup.exit_code() == 1603
-    # Nothing unchecked was unpacked, and no page followed.
-    assert not (inst.host_path(STAGING_WIN) / "files").exists()
     assert "next page: components" not in setup.log()
+    # What was not checked in this run was not unpacked.
+    if tree != "no-partner-version":
+        assert not (inst.host_path(STAGING_WIN) / "files").exists()
 
 
 def test_closing_asks_no_goes_on_and_yes_ends_with_1602(setup, server, build):
