@@ -4,6 +4,7 @@
 #include "state/state.h"
 #include "ui/component_page.h"
 #include "ui/credentials_page.h"
+#include "ui/download_page.h"
 #include "ui/location_page.h"
 #include "ui/maintenance_page.h"
 #include "ui/pending_page.h"
@@ -41,31 +42,41 @@ void Wizard::ShowSettings() {
 
 void Wizard::AfterLogin(bool installed) {
   TCredentialsForm* login = credentialsForm_;
-  if (installed) {
-    // A forward step: a new page, owned by the current one, where the current one was.
-    TUpdateForm& page = Add<TUpdateForm>(*this, login->hwnd());
-    page.ShowPage();
-    login->HidePage();
+  if (!installed) {
+    OpenDownload(*login);
     return;
   }
-  WriteLog("next page: download");
-  TPendingForm& page = Add<TPendingForm>(*this, login->hwnd(), "next page: download");
+  // A forward step: a new page, owned by the current one, where the current one was.
+  TUpdateForm& page = Add<TUpdateForm>(*this, login->hwnd());
   page.ShowPage();
   login->HidePage();
-}
-
-// placeholder until the download page
-void Wizard::OpenDownload(PageBase& from) {
-  from.SavePosition();
-  TPendingForm& page = Add<TPendingForm>(*this, from.hwnd(), "next page: download (update)");
-  page.ShowPage();
-  from.HidePage();
 }
 
 void Wizard::BackToLogin(PageBase& from) {
   from.SavePosition();
   if (credentialsForm_) credentialsForm_->ShowPage();
   from.HidePage();
+}
+
+void Wizard::OpenDownload(PageBase& from) {
+  from.SavePosition();
+  // A new download makes the download area afresh: the older page (its workers have ended)
+  // lets go of it.
+  if (downloadForm_) downloadForm_->ReleaseDownloadArea();
+  TDownloadForm& page = Add<TDownloadForm>(*this, from.hwnd());
+  downloadForm_ = &page;
+  page.StartWorkers();
+  page.ShowPage();
+  from.HidePage();
+  if (credentialsForm_) credentialsForm_->HidePage();
+}
+
+void Wizard::AfterDownload(PageBase& from) {
+  if (InstallRec.Update) {
+    OpenInstall(from, {});
+    return;
+  }
+  OpenComponents(from);
 }
 
 void Wizard::OpenComponents(PageBase& from) {
@@ -98,7 +109,7 @@ void Wizard::ShowBack(PageBase& from, PageBase& to) {
 
 // placeholder until the install page
 void Wizard::OpenInstall(PageBase& from, ComponentChoices choices) {
-  std::string next = "next page: install";
+  std::string next = InstallRec.Update ? "next page: install (update)" : "next page: install";
   for (const ComponentChoice& choice : choices)
     if (choice.ticked) next += ", " + choice.name;
   WriteLog(next);

@@ -17,6 +17,7 @@ class SettingsForm;
 class TComponentForm;
 class TLocationForm;
 class TSummaryForm;
+class TDownloadForm;
 
 class Wizard {
  public:
@@ -40,9 +41,6 @@ class Wizard {
   void AfterLogin(bool installed);
   // Back from the page after the login: the login page again, where that page was.
   void BackToLogin(PageBase& from);
-
-  // The download page, as a forward step from `from`.
-  void OpenDownload(PageBase& from);
 
  private:
   template <class Page, class... Args>
@@ -73,4 +71,17 @@ class Wizard {
   TComponentForm* componentForm_ = nullptr;
   TLocationForm* locationForm_ = nullptr;
   TSummaryForm* summaryForm_ = nullptr;
+
+ public:
+  // Forward step to a new download page, owned by `from`, shown where `from` was; `from`
+  // (and the login page) hidden. The download starts at once.
+  void OpenDownload(PageBase& from);
+  // The newest download page (nullptr before the first download).
+  TDownloadForm* DownloadForm() const { return downloadForm_; }
+  // The download page's ready status: the install page when updating, otherwise the
+  // component page.
+  void AfterDownload(PageBase& from);
+
+ private:
+  TDownloadForm* downloadForm_ = nullptr;
 };

@@ -10,7 +10,6 @@
 #include "install/archive_jobs.h"
 #include "install/files.h"
 #include "install/folder_security.h"
-#include "install/manifest.h"
 #include "lang/language.h"
 #include "log/log.h"
 #include "net/qdapi_client.h"
@@ -21,13 +20,7 @@
 
 namespace {
 
-[[noreturn]] void LogExitAndFail(const std::string& line) {
-  WriteLog(line);
-  WriteLog("exit");
-  FailStep();
-}
-
-TFileListArray ListFiles(TQDAPIClient& client) {
+TFileListArray ListFiles(TQDAPIClient& client, const DownloadRun& run) {
   TFileListArray files = client.update_listFiles();
   if (files.empty()) {
     WriteLog("update_listfiles, OuMessage: " + client.lastErrorMsg());
@@ -36,8 +29,7 @@ TFileListArray ListFiles(TQDAPIClient& client) {
   // Names come from the server and become paths in the download area: a name that is
   // not a plain file name there ends the run before anything is written.
   for (const auto& f : files) {
-    if (!silent::IsSafeDownloadName(f.name))
-      LogExitAndFail("refused file name from the server: " + f.name);
+    if (!silent::IsSafeDownloadName(f.name)) FailDownload(run, "refused file name from the server: " + f.name);
   }
   return files;
 }
@@ -45,15 +37,18 @@ TFileListArray ListFiles(TQDAPIClient& client) {
 // Downloads one listed file and checks its MD5 sum; a refused download is passed over.
 // Returns the file, open for reading with nobody else allowed to write, delete or rename it,
 // when it was downloaded in this run and its sum matched; empty when the download failed.
-UniqueFile DownloadAndCheck(TQDAPIClient& client, const TFileList& entry, const PackageSteps& steps) {
-  if (!client.update_downloadFile(entry.name, DownloadArea() + "\\")) return UniqueFile();
+UniqueFile DownloadAndCheck(TQDAPIClient& client, const DownloadRun& run, const TFileList& entry,
+                            const PackageSteps& steps, StatusSink& sink) {
+  if (!client.update_downloadFile(entry.name, run.area + "\\")) return UniqueFile();
   WriteLog("| " + steps.checkMD5Text);
-  const std::string path = DownloadArea() + "\\" + entry.name;
+  sink.Status(kDownloadLabel, steps.checkMD5Text, false);
+  sink.Status(kDownloadProgress, "75", false);
+  const std::string path = run.area + "\\" + entry.name;
   UniqueFile file(CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file) {
     const DWORD error = GetLastError();
-    LogExitAndFail("Cannot open " + path + " for its check: " + SystemErrorText(error));
+    FailDownload(run, "Cannot open " + path + " for its check: " + SystemErrorText(error));
   }
   if (text::ToLower(FileMD5(file.get())) == text::ToLower(entry.checksum)) return file;
   WriteLog("| " + steps.checksumIncorrectText);
@@ -61,38 +56,53 @@ UniqueFile DownloadAndCheck(TQDAPIClient& client, const TFileList& entry, const 
     WriteLog("File exists " + path);
     WriteLog("FileSize " + std::to_string(FileSizeOf(path)));
   }
-  WriteLog(steps.checksumIncorrectText + entry.name);
+  if (run.mode == DownloadMode::Silent) WriteLog(steps.checksumIncorrectText + entry.name);
+  sink.Status(kDownloadLabel, steps.checksumIncorrectText + entry.name, false);
   FailStep();
 }
 
 }  // namespace
 
-std::string DownloadArea() { return TempDir + "\\Orfeda"; }
+std::string DownloadAreaIn(const std::string& tempDir) { return tempDir + "\\Orfeda"; }
 
-UniqueFile PrepareDownloadArea() {
+std::string DownloadArea() { return DownloadAreaIn(TempDir); }
+
+void FailDownload(const DownloadRun& run, const std::string& line) {
+  WriteLog(line);
+  if (run.mode == DownloadMode::Silent) WriteLog("exit");
+  FailStep();
+}
+
+UniqueFile PrepareDownloadArea(const DownloadRun& run) {
   try {
-    return CreateFreshProtectedFolder(DownloadArea(), kStagingSddl);
+    return CreateFreshProtectedFolder(run.area, kStagingSddl);
   } catch (const std::exception& e) {
-    LogExitAndFail("Cannot prepare the download folder " + DownloadArea() + ": " + e.what());
+    FailDownload(run, "Cannot prepare the download folder " + run.area + ": " + e.what());
   }
 }
 
-void Authenticate(TQDAPIClient& client, const std::string& validateText) {
-  if (!client.auth_Key()) LogExitAndFail("auth_key failed, OuMessage: " + client.lastErrorMsg());
-  WriteLog("| " + validateText);
-  if (!client.auth_validate())
-    LogExitAndFail("auth_validate failed, OuMessage: " + client.lastErrorMsg());
+void Authenticate(TQDAPIClient& client, const DownloadRun& run, const std::string& validateLog,
+                  const std::string& validateLabel, StatusSink& sink) {
+  if (!client.auth_Key()) FailDownload(run, "auth_key failed, OuMessage: " + client.lastErrorMsg());
+  sink.Status(kDownloadProgress, "15", false);
+  WriteLog("| " + validateLog);
+  sink.Status(kDownloadLabel, validateLabel, false);
+  if (!client.auth_validate()) FailDownload(run, "auth_validate failed, OuMessage: " + client.lastErrorMsg());
+  sink.Status(kDownloadProgress, "30", false);
 }
 
-void SettleVersion(TQDAPIClient& client, std::string& version, StatusSink& sink) {
+void SettleVersion(TQDAPIClient& client, const DownloadRun& run, std::string& version, StatusSink& sink) {
   WriteLog("| " + txtGetDefinedVersion);
+  sink.Status(kDownloadLabel, txtGetDefinedVersion, false);
   if (!version.empty()) {
     client.setVersion(version);
-    if (!client.update_validateVersion()) {
-      WriteLog("validate of " + version + " failed");
-      FailStep();
-    }
-    return;
+    if (client.update_validateVersion()) return;
+    WriteLog("validate of " + version + " failed");
+    // Unattended, a version the administrator named is not replaced by another.
+    if (run.mode == DownloadMode::Silent) FailStep();
+    WriteLog("get latest version...");
+    WriteLog("| " + txtGetDefinedVersion);
+    sink.Status(kDownloadLabel, txtGetDefinedVersion, false);
   }
   std::string latest = client.update_getLatestVersion();
   if (latest.empty()) {
@@ -101,37 +111,42 @@ void SettleVersion(TQDAPIClient& client, std::string& version, StatusSink& sink)
     FailStep();
   }
   version = latest;
+  client.setVersion(version);
 }
 
-void DownloadPackage(TQDAPIClient& client, std::string& version, const PackageSteps& steps,
+void DownloadPackage(TQDAPIClient& client, const DownloadRun& run, const PackageSteps& steps,
                      StatusSink& sink) {
-  SettleVersion(client, version, sink);
-  steps.logVersion(version);
-
   WriteLog("| " + steps.listFilesText);
-  const TFileListArray files = ListFiles(client);
+  sink.Status(kDownloadLabel, steps.listFilesText, false);
+  const TFileListArray files = ListFiles(client, run);
+  sink.Status(kDownloadProgress, "60", false);
 
-  WriteLog("| " + steps.downloadingText);
+  WriteLog("| " + steps.downloadingLog);
+  sink.Status(kDownloadLabel, steps.downloadingLabel, false);
   // The checked files, each held open from its check to its unpacking.
   std::map<std::string, UniqueFile> verified;
   for (const auto& entry : files) {
     steps.logFile(entry);
-    if (UniqueFile file = DownloadAndCheck(client, entry, steps)) verified[entry.name] = std::move(file);
+    sink.Status(kDownloadLabel, steps.downloadFileLabel + entry.name, false);
+    if (UniqueFile file = DownloadAndCheck(client, run, entry, steps, sink))
+      verified[entry.name] = std::move(file);
   }
 
-  WriteLog("| " + steps.extractingText);
+  WriteLog("| " + steps.extractingLog);
+  sink.Status(kDownloadLabel, steps.extractingLabel, false);
+  sink.Status(kDownloadProgress, "90", false);
   for (const auto& entry : files) {
-    const std::string folder = DownloadArea() + "\\" + silent::ArchiveFolderName(entry.name);
+    const std::string folder = run.area + "\\" + silent::ArchiveFolderName(entry.name);
     // Only files checked in this run are unpacked, through the handle they were checked
     // through. UnzipArchive empties the folder first.
     const auto checked = verified.find(entry.name);
     if (checked == verified.end() ||
-        !UnzipArchive(DownloadArea() + "\\" + entry.name, checked->second.get(), folder)) {
-      if (steps.exitLineOnExtractError) LogExitAndFail("| " + steps.extractErrorText);
+        !UnzipArchive(run.area + "\\" + entry.name, checked->second.get(), folder)) {
       WriteLog("| " + steps.extractErrorText);
+      if (steps.exitLineOnExtractError) WriteLog("exit");
+      sink.Status(kDownloadLabel, steps.extractErrorText, false);
       FailStep();
     }
     steps.afterUnpack(folder);
   }
-  WriteLog("| " + steps.doneText);
 }

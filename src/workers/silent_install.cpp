@@ -8,16 +8,12 @@
 #include "base/file_system.h"
 #include "base/lifecycle.h"
 #include "build_config.h"
-#include "install/config_files.h"
-#include "install/files.h"
-#include "install/manifest.h"
 #include "install/zip_dlls.h"
-#include "lang/language.h"
 #include "log/log.h"
 #include "net/http.h"
 #include "net/qdapi_client.h"
 #include "state/state.h"
-#include "workers/download_names.h"
+#include "workers/download_phases.h"
 #include "workers/install_step.h"
 #include "workers/package_download.h"
 #include "workers/registration_step.h"
@@ -26,63 +22,6 @@
 #include "workers/step_failure.h"
 
 namespace {
-
-// The release: its manifest gives the components, its folder is the staging folder.
-void ReleaseDownload(TQDAPIClient& client, StatusSink& sink) {
-  Authenticate(client, txtAuthValidate);
-  const PackageSteps steps{
-      txtListFiles, txtCheckMD5, txtChecksumIncorrect, txtDownloading, txtExtracting,
-      txtExtractError, txtDone,
-      [](const std::string& version) { WriteLog(txtVersion + " " + version); },
-      [](const TFileList& file) {
-        WriteLog("| " + txtDownloadFile);
-        WriteLog(txtDownloadFile + file.name);
-      },
-      [](const std::string& folder) {
-        if (FileExists(folder + "\\setup.json") && ReadComponents(folder + "\\setup.json"))
-          WriteLog("| " + txtComponentsOk);
-        InstallRec.FromDir = folder;
-      }};
-  DownloadPackage(client, InstallRec.Version, steps, sink);
-}
-
-// The partner package: its files join the staging folder's "files\partner" with a version
-// file of their own. False when some of its files could not be added there (the run goes on,
-// but cannot end as done).
-bool PartnerDownload(TQDAPIClient& client, StatusSink& sink) {
-  bool copied = true;
-  const std::string appname = std::string(kQDAPIAppName) + "_" + InstallRec.Partner;
-  client.setAppname(appname);
-  Authenticate(client, txtPartnerAuthValidate);
-  WriteLog("| " + txtPartnerGetLatestVersion);
-  WriteLog("| Server: " + std::string(build_config::kUpdateServerUrl));
-  WriteLog("| Branch: " + Branch);
-  WriteLog("| Appname: " + appname);
-  const std::string partnerFolder = InstallRec.FromDir + "\\files\\partner";
-  PackageSteps steps{
-      txtPartnerListFiles, txtPartnerCheckMD5, txtPartnerChecksumIncorrect,
-      txtPartnerDownloading, txtPartnerExtracting, txtPartnerExtractError, txtPartnerDone,
-      [](const std::string& version) { WriteLog(txtPartnerVersion + version); },
-      [](const TFileList& file) { WriteLog("| " + txtPartnerDownloadFile + file.name); },
-      [&partnerFolder, &copied](const std::string& folder) {
-        try {
-          MoveFolderTree(folder + "\\files", partnerFolder);
-        } catch (const std::exception& e) {
-          WriteLog(std::string("copy of files failed with error: ") + e.what());
-          copied = false;
-        }
-        bool written = false;
-        try {
-          written = WriteVersionFile(InstallRec.PartnerVersion, partnerFolder);
-        } catch (const std::exception&) {
-          written = false;
-        }
-        WriteLog(written ? "| CreateVersiontxt ok" : "| CreateVersiontxt failed");
-      }};
-  steps.exitLineOnExtractError = false;
-  DownloadPackage(client, InstallRec.PartnerVersion, steps, sink);
-  return copied;
-}
 
 silent::Outcome RunSequence(StatusSink& sink) {
   WriteLog("silent install started...");
@@ -104,10 +43,13 @@ silent::Outcome RunSequence(StatusSink& sink) {
   WriteLog("InstallRec.ApplicationName := " + InstallRec.ApplicationName);
   WriteLog("InstallRec.Partner := " + InstallRec.Partner);
 
+  const DownloadRun run{DownloadMode::Silent, DownloadArea(), Branch, build_config::kUpdateServerUrl};
   // Held open until the run ends: what is checked, unpacked and run there stays ours.
-  const UniqueFile downloadArea = PrepareDownloadArea();
-  ReleaseDownload(*client, sink);
-  const bool partnerComplete = PartnerDownload(*client, sink);
+  const UniqueFile downloadArea = PrepareDownloadArea(run);
+  ReleaseDownload(*client, run, InstallRec.Version, InstallRec.FromDir, sink);
+  // Files of the partner package that could not be added fail the run at its end.
+  const bool partnerComplete =
+      PartnerDownload(*client, run, InstallRec.Partner, InstallRec.PartnerVersion, InstallRec.FromDir, sink);
 
   bool restartRequired = false;
   const bool installed = InstallComponents(restartRequired) && partnerComplete;

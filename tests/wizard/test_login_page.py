@@ -4,37 +4,24 @@ the language switch, empty fields, a refused and a successful login, an existing
 installation, and Cancel / close with their question and exit codes."""
 from __future__ import annotations
 
-import contextlib
-import importlib.util
-import os
-import pathlib
 import subprocess
 import sys
-import time
+from pathlib import Path
 
 import pytest
 
-REPO = pathlib.Path(__file__).resolve().parents[2]
-sys.path.insert(0, str(REPO / "tools" / "demolib"))
-sys.path.insert(0, str(REPO / "tools" / "devserver"))
-
-import demo_build as localbuild  # noqa: E402
-import demo_installation as inst  # noqa: E402
-
-_spec = importlib.util.spec_from_file_location("winelib", REPO / "tests" / "pylib" / "winelib.py")
-winelib = importlib.util.module_from_spec(_spec)
-_spec.loader.exec_module(winelib)
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+from wizardlib import (  # noqa: E402
+    BTN_CANCEL, BTN_NEXT, BTN_SETTINGS, CB_LANG, DOCS, DOWNLOAD, ED_PASS, ED_USER, GB_CRED, GB_LANG,
+    LB_ERROR, LB_PASS, LB_USER, LOGIN, PB_LOGIN, TEXT1, WELCOME, WS_EX_APPWINDOW, Setup, inst,
+    sign_in, texts, winelib, zip_dlls)
 
 pytestmark = pytest.mark.skipif(sys.platform != "linux", reason="runs Windows programs under Wine")
 
-LOGIN = "TCredentialsForm"
-NEXT_PAGE = "TPendingForm"
+COMPONENTS = "TComponentForm"
 MAINTENANCE = "TUpdateForm"
-DOCS = REPO / "docs"
 
-# Control ids of the login page and their places (client area, 96 DPI).
-WELCOME, TEXT1, LB_USER, ED_USER, LB_PASS, ED_PASS, LB_ERROR, PB_LOGIN, CB_LANG, BTN_NEXT, \
-    BTN_CANCEL, BTN_SETTINGS, GB_CRED, GB_LANG = range(1001, 1015)
+# Places of the login page's controls (client area, 96 DPI).
 PLACES = {
     WELCOME: (272, 40), TEXT1: (272, 104), GB_CRED: (272, 164, 385, 133),
     LB_USER: (288, 204), ED_USER: (432, 200, 193), LB_PASS: (288, 244), ED_PASS: (432, 243, 193),
@@ -53,92 +40,7 @@ GERMAN = {
     GB_LANG: "Wählen Sie ihre Sprache", BTN_NEXT: "Weiter >", BTN_CANCEL: "Abbrechen",
     BTN_SETTINGS: "Einstellungen",
 }
-WS_EX_APPWINDOW = 0x40000
 UNINSTALL = rf"SOFTWARE\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall\{inst.APPLICATION}"
-
-
-@pytest.fixture(scope="session")
-def build():
-    if not os.environ.get("WINEPREFIX") or not os.environ.get("DISPLAY"):
-        pytest.skip("needs the Wine prefix and display of tools/test")
-    return localbuild.ensure_built()
-
-
-@pytest.fixture(scope="session")
-def certdir(build):
-    from devserver import make_certificates
-    folder = REPO / "build" / "devserver-ca"
-    make_certificates(str(folder))
-    marker = pathlib.Path(inst.prefix()) / ".orfeda-silent-ca"
-    if not marker.exists() or marker.read_bytes() != (folder / "ca.der").read_bytes():
-        subprocess.run(["wine", str(build / "trust_ca.exe"), winelib.to_win(folder / "ca.der")],
-                       check=True, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, timeout=120)
-        marker.write_bytes((folder / "ca.der").read_bytes())
-    return folder
-
-
-@pytest.fixture(scope="session")
-def server(certdir, tmp_path_factory):
-    from devserver import DevServer
-    root = tmp_path_factory.mktemp("server-root")
-    s = DevServer(str(root), port=localbuild.local_port(), certdir=str(certdir))
-    s.start()
-    yield s
-    s.stop()
-
-
-class Setup:
-    """One run of setup.exe without arguments: its login page and its end."""
-
-    def __init__(self, build: pathlib.Path):
-        self.exe = build / "setup.exe"
-        self.started = time.time()
-        self.proc = winelib.start([], exe=self.exe)
-        self.win = winelib.window(cls=LOGIN, timeout_ms=30000)
-        assert self.win, "the login page did not appear"
-        self.pid = self.win["pid"]
-
-    def page(self, cls=LOGIN, all=False):
-        return winelib.window(cls=cls, pid=self.pid, all=all, timeout_ms=10000)
-
-    def control(self, cid, cls=LOGIN):
-        return winelib.find_control(self.page(cls, all=True), id=cid)
-
-    def exit_code(self, timeout=30):
-        return winelib.finish(self.proc, timeout)
-
-    def log(self) -> list[str]:
-        return inst.log_lines(inst.newest_log(self.started))
-
-    def kill(self):
-        if self.proc.poll() is None:
-            subprocess.run(["wine", "taskkill", "/f", "/pid", str(self.pid)], env=winelib.env(),
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
-            with contextlib.suppress(Exception):
-                self.proc.wait(30)
-
-
-@pytest.fixture
-def setup(build, server):
-    inst.clean_installation()
-    s = Setup(build)
-    yield s
-    s.kill()
-    inst.clean_installation()
-
-
-def zip_dlls(build):
-    return [build / n for n in ("DelZip192.dll", "DelZip192x64.dll")]
-
-
-def sign_in(s: Setup, user: str, password: str):
-    winelib.set_text(user, cls=LOGIN, pid=s.pid, id=ED_USER)
-    winelib.set_text(password, cls=LOGIN, pid=s.pid, id=ED_PASS)
-    winelib.click(cls=LOGIN, pid=s.pid, id=BTN_NEXT)
-
-
-def texts(win) -> dict[int, str]:
-    return {c["id"]: c["text"] for c in win["controls"]}
 
 
 def test_layout_language_switch_and_cancel(setup, build):
@@ -220,20 +122,21 @@ def test_login_reaches_the_next_page_and_back(setup):
     assert winelib.wait(focused=True, cls=LOGIN, pid=setup.pid, id=ED_PASS)
     winelib.set_text("secret", cls=LOGIN, pid=setup.pid, id=ED_PASS)
     winelib.key("Enter", cls=LOGIN, pid=setup.pid, id=ED_PASS)
-    nxt = winelib.window(cls=NEXT_PAGE, pid=setup.pid, timeout_ms=30000)
+    # The download page opens where the login page was; the login page is hidden.
+    nxt = setup.page(DOWNLOAD, all=True, timeout_ms=30000)
     assert nxt, setup.log()
-    assert any(c["text"] == "next page: download" for c in nxt["controls"])
-    # The new page opens where the login page was; the login page is hidden.
     assert (nxt["rect"]["x"], nxt["rect"]["y"]) == (before["x"], before["y"])
     assert not setup.page(all=True)["visible"]
+    # After the download, the component page.
+    assert winelib.window(cls=COMPONENTS, pid=setup.pid, timeout_ms=60000), setup.log()
     log = setup.log()
     for line in ("| Login startet", "| Partner = kqx", "| PartnerTag = lumora", "| Login successful",
-                 "next page: download"):
+                 "| Auth User..."):
         assert line in log, log
-    assert log.index("| Login successful") < log.index("next page: download")
+    assert log.index("| Login successful") < log.index("| Auth User...")
 
     # Back shows the login page again with its entries.
-    winelib.click(cls=NEXT_PAGE, pid=setup.pid, ctl="< Back")
+    winelib.click(cls=COMPONENTS, pid=setup.pid, ctl="< Back")
     assert winelib.wait(visible=True, cls=LOGIN, pid=setup.pid, all=True)
     assert setup.control(ED_USER)["text"] == "alice@example.com"
     assert winelib.wait(enabled=True, cls=LOGIN, pid=setup.pid, id=BTN_NEXT)
@@ -406,14 +309,14 @@ def test_a_running_login_shows_its_progress_and_allows_no_second_one(setup, serv
         winelib.key("Enter", cls=LOGIN, pid=setup.pid, id=CB_LANG)
         with pytest.raises(winelib.WintoolError):
             winelib.click(cls=LOGIN, pid=setup.pid, id=BTN_NEXT, timeout_ms=2000)
-        assert winelib.window(cls=NEXT_PAGE, pid=setup.pid, timeout_ms=60000)
+        assert setup.page(DOWNLOAD, all=True, timeout_ms=60000)
     finally:
         server.faults.clear()
     assert winelib.wait(enabled=True, cls=LOGIN, pid=setup.pid, id=BTN_NEXT, all=True)
     assert not setup.control(PB_LOGIN)["visible"]
     log = setup.log()
     assert log.count("| Login startet") == 1 and log.count("| Login successful") == 1, log
-    assert log.count("next page: download") == 1
+    assert len(winelib.windows(cls=DOWNLOAD, pid=setup.pid, all=True)) == 1
 
 
 def test_keyboard_escape_asks_to_cancel(setup):
@@ -450,5 +353,5 @@ def test_settings_opens_the_proxy_dialog_and_a_login_uses_what_was_saved(setup, 
     winelib.click(id=PROXY_SAVE, **dialog)
     assert winelib.wait(visible=False, all=True, **dialog)
     sign_in(setup, "alice", "secret")
-    assert winelib.window(cls=NEXT_PAGE, pid=setup.pid, timeout_ms=30000), setup.log()
+    assert setup.page(DOWNLOAD, all=True, timeout_ms=30000), setup.log()
     assert "| Login successful" in setup.log()

@@ -1,0 +1,108 @@
+"""What the wizard's end-to-end tests share: one run of setup.exe without arguments driven
+through its windows, the login, and the control ids of the pages (see conftest.py for the
+fixtures: the local build, the CA, the servers with a release, a run per test)."""
+from __future__ import annotations
+
+import contextlib
+import importlib.util
+import pathlib
+import subprocess
+import sys
+import time
+
+REPO = pathlib.Path(__file__).resolve().parents[2]
+sys.path.insert(0, str(REPO / "tools" / "demolib"))
+sys.path.insert(0, str(REPO / "tools" / "devserver"))
+
+import demo_installation as inst  # noqa: E402
+
+if "winelib" not in sys.modules:
+    _spec = importlib.util.spec_from_file_location("winelib", REPO / "tests" / "pylib" / "winelib.py")
+    _module = importlib.util.module_from_spec(_spec)
+    _spec.loader.exec_module(_module)
+    sys.modules["winelib"] = _module
+winelib = sys.modules["winelib"]
+
+DOCS = REPO / "docs"
+LOGIN = "TCredentialsForm"
+DOWNLOAD = "TDownloadForm"
+PENDING = "TPendingForm"
+
+# Control ids of the login page.
+WELCOME, TEXT1, LB_USER, ED_USER, LB_PASS, ED_PASS, LB_ERROR, PB_LOGIN, CB_LANG, BTN_NEXT, \
+    BTN_CANCEL, BTN_SETTINGS, GB_CRED, GB_LANG = range(1001, 1015)
+WS_EX_APPWINDOW = 0x40000
+CONFIRM_CANCEL = "Are you sure to cancel setup?"
+
+
+class Setup:
+    """One run of setup.exe without arguments: its login page and its end."""
+
+    def __init__(self, build: pathlib.Path):
+        self.exe = build / "setup.exe"
+        self.started = time.time()
+        self.proc = winelib.start([], exe=self.exe)
+        self.win = winelib.window(cls=LOGIN, timeout_ms=30000)
+        assert self.win, "the login page did not appear"
+        self.pid = self.win["pid"]
+
+    def page(self, cls=LOGIN, all=False, timeout_ms=10000):
+        return winelib.window(cls=cls, pid=self.pid, all=all, timeout_ms=timeout_ms)
+
+    def control(self, cid, cls=LOGIN):
+        return winelib.find_control(self.page(cls, all=True), id=cid)
+
+    def exit_code(self, timeout=30):
+        return winelib.finish(self.proc, timeout)
+
+    def log(self) -> list[str]:
+        return inst.log_lines(inst.newest_log(self.started))
+
+    def kill(self):
+        if self.proc.poll() is None:
+            subprocess.run(["wine", "taskkill", "/f", "/pid", str(self.pid)], env=winelib.env(),
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+            with contextlib.suppress(Exception):
+                self.proc.wait(30)
+
+
+def zip_dlls(build):
+    return [build / n for n in ("DelZip192.dll", "DelZip192x64.dll")]
+
+
+def sign_in(s: Setup, user: str, password: str):
+    winelib.set_text(user, cls=LOGIN, pid=s.pid, id=ED_USER)
+    winelib.set_text(password, cls=LOGIN, pid=s.pid, id=ED_PASS)
+    winelib.click(cls=LOGIN, pid=s.pid, id=BTN_NEXT)
+
+
+def texts(win) -> dict[int, str]:
+    return {c["id"]: c["text"] for c in win["controls"]}
+
+
+def places_match(win, places: dict, scale: float = 1.0) -> list:
+    """The controls whose place (x, y[, w[, h]]) in the client area differs from `places`
+    by more than 3 pixels, as (id, found, wanted)."""
+    wrong = []
+    for cid, place in places.items():
+        c = winelib.find_control(win, id=cid)
+        got = (c["x"], c["y"], c["w"], c["h"])[:len(place)] if c else None
+        if got is None or not all(abs(a - b * scale) <= 3 for a, b in zip(got, place)):
+            wrong.append((cid, got, place))
+    return wrong
+
+
+def in_order(lines: list[str], expected: list[str]) -> list[str]:
+    """The expected lines that are not found in this order in the log (empty: all found).
+    An expected line ending in " *" matches any line it starts."""
+    i = 0
+    missing = []
+    for want in expected:
+        j = i
+        while j < len(lines) and not (lines[j] == want or (want.endswith(" *") and lines[j].startswith(want[:-1]))):
+            j += 1
+        if j == len(lines):
+            missing.append(want)
+        else:
+            i = j + 1
+    return missing
