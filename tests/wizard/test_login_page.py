@@ -4,8 +4,10 @@ the language switch, empty fields, a refused and a successful login, an existing
 installation, and Cancel / close with their question and exit codes."""
 from __future__ import annotations
 
+import contextlib
 import subprocess
 import sys
+import time
 from pathlib import Path
 
 import pytest
