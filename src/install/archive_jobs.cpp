@@ -62,8 +62,10 @@ bool UnzipArchive(const std::string& archive, HANDLE openArchive, const std::str
   }
 }
 
-int RunBackupJob(orfzip::TZipEngine& zip, const std::string& archive, const std::string& installRoot) {
+int RunBackupJob(orfzip::TZipEngine& zip, const std::string& archive, const std::string& installRoot,
+                 int compressionLevel) {
   zip.ZipFileName = archive;
+  zip.CompressionLevel = compressionLevel;
   zip.RootDir = installRoot;
   zip.IncludeSpecs = {"*"};
   zip.ExcludeSpecs = {"*.lock"};

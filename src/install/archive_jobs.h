@@ -20,7 +20,13 @@ bool UnzipArchive(const std::string& archive, HANDLE openArchive, const std::str
 // (hidden and system files included, folder names and NTFS times kept) except "*.lock";
 // the archive's folder is created when missing. Returns the engine's result; failures are
 // returned, not raised. BackupSucceeded tells which results count as success.
-int RunBackupJob(orfzip::TZipEngine& zip, const std::string& archive, const std::string& installRoot);
+// `compressionLevel` is the deflate level (0 stores): the backup is a temporary file, so it is
+// written at the level that makes it fastest (see kBackupCompressionLevel).
+int RunBackupJob(orfzip::TZipEngine& zip, const std::string& archive, const std::string& installRoot,
+                 int compressionLevel);
+// The update's backup level, chosen by measurement (tools/bench-update): the backup must not
+// take longer than the copy it protects.
+inline constexpr int kBackupCompressionLevel = 1;
 bool BackupSucceeded(int result);
 
 // Unpacks the whole backup into `folder` (created when missing), overwriting files and

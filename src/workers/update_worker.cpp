@@ -181,7 +181,7 @@ bool UpdateRun::BackupStep() {
   WriteLog("create backup at " + Backup());
   zip_ = std::make_unique<orfzip::TZipEngine>();
   try {
-    const int result = RunBackupJob(*zip_, Backup(), root_);
+    const int result = RunBackupJob(*zip_, Backup(), root_, options_.backupCompressionLevel);
     if (BackupSucceeded(result)) return true;
     WriteLog("zip fails with result: " + std::to_string(zip_->ErrCode()));
   } catch (const std::exception& e) {

@@ -9,6 +9,8 @@
 // install root back as the backup holds it; before the root is cleared every entry is
 // checked to be deletable, so a file another program holds open stops the update with
 // nothing changed. Without a usable backup the root is left as it stands.
+#include "install/archive_jobs.h"
+
 class StatusSink;
 
 enum class UpdateOutcome {
@@ -19,6 +21,7 @@ enum class UpdateOutcome {
 
 struct UpdateOptions {
   unsigned cleanupPauseMs = 5000;  // the wait before the lock and temporary folder go
+  int backupCompressionLevel = kBackupCompressionLevel;  // deflate level of the backup (0 stores)
 };
 
 // Runs the whole update on the calling (worker) thread, reporting to `sink`.

@@ -79,29 +79,32 @@ std::string StoredZip(const std::vector<std::pair<std::string, std::string>>& en
 }  // namespace
 
 TEST(ArchiveJobs, BackupAndRollbackRestoreTheInstallRootAfterItWasCleared) {
-  ScratchFolder dir;
-  const std::string root = dir / "Orfeda", archive = dir / "tmp\\new\\backup.zip";
-  MakeInstallRoot(root);
-  auto before = Snapshot(root);
+  for (const int level : {0, kBackupCompressionLevel, 6}) {
+    SCOPED_TRACE("compression level " + std::to_string(level));
+    ScratchFolder dir;
+    const std::string root = dir / "Orfeda", archive = dir / "tmp\\new\\backup.zip";
+    MakeInstallRoot(root);
+    auto before = Snapshot(root);
 
-  orfzip::TZipEngine zip;
-  int result = RunBackupJob(zip, archive, root);
-  ASSERT_TRUE(BackupSucceeded(result)) << zip.ErrCode() << " " << zip.ErrMessage();
-  std::vector<orfzip::TZipEntryInfo> entries;
-  ASSERT_EQ(zip.List(entries), 0);
-  for (const auto& e : entries) EXPECT_EQ(e.Name.find(".lock"), std::string::npos) << e.Name;
+    orfzip::TZipEngine zip;
+    int result = RunBackupJob(zip, archive, root, level);
+    ASSERT_TRUE(BackupSucceeded(result)) << zip.ErrCode() << " " << zip.ErrMessage();
+    std::vector<orfzip::TZipEntryInfo> entries;
+    ASSERT_EQ(zip.List(entries), 0);
+    for (const auto& e : entries) EXPECT_EQ(e.Name.find(".lock"), std::string::npos) << e.Name;
 
-  WriteFileBytes(root + "\\updater.lock", "running");
-  ClearFolderExcept(root, {"updater.lock"});
-  WriteFileBytes(root + "\\Orfeda.exe", "half-copied new release");
-  EXPECT_EQ(RunRollbackJob(zip, archive, root), 0);
+    WriteFileBytes(root + "\\updater.lock", "running");
+    ClearFolderExcept(root, {"updater.lock"});
+    WriteFileBytes(root + "\\Orfeda.exe", "half-copied new release");
+    EXPECT_EQ(RunRollbackJob(zip, archive, root), 0);
 
-  auto after = Snapshot(root);
-  before.erase("updater.lock");
-  before.erase("data\\stale.lock");
-  after.erase("updater.lock");
-  EXPECT_EQ(after, before);
-  EXPECT_EQ(ReadFileBytes(root + "\\updater.lock"), "running");  // the lock is never touched
+    auto after = Snapshot(root);
+    before.erase("updater.lock");
+    before.erase("data\\stale.lock");
+    after.erase("updater.lock");
+    EXPECT_EQ(after, before);
+    EXPECT_EQ(ReadFileBytes(root + "\\updater.lock"), "running");  // the lock is never touched
+  }
 }
 
 TEST(ArchiveJobs, RestoreUnpacksTheBackupForChosenFoldersAndFiles) {
@@ -109,7 +112,7 @@ TEST(ArchiveJobs, RestoreUnpacksTheBackupForChosenFoldersAndFiles) {
   const std::string root = dir / "Orfeda", archive = dir / "tmp\\backup.zip", backup = dir / "tmp\\backup";
   MakeInstallRoot(root);
   orfzip::TZipEngine zip;
-  ASSERT_TRUE(BackupSucceeded(RunBackupJob(zip, archive, root)));
+  ASSERT_TRUE(BackupSucceeded(RunBackupJob(zip, archive, root, kBackupCompressionLevel)));
 
   // The new release replaces everything; the update then brings chosen parts back.
   ClearFolderExcept(root, {"updater.lock"});
@@ -143,7 +146,7 @@ TEST(ArchiveJobs, UnzipArchiveGivesExactlyTheArchivesContent) {
   ScratchFolder dir;
   MakeInstallRoot(dir / "src");
   orfzip::TZipEngine zip;
-  ASSERT_TRUE(BackupSucceeded(RunBackupJob(zip, dir / "Orfeda\\release-1.2.zip", dir / "src")));
+  ASSERT_TRUE(BackupSucceeded(RunBackupJob(zip, dir / "Orfeda\\release-1.2.zip", dir / "src", kBackupCompressionLevel)));
   const std::string dest = dir / "Orfeda\\release-1.2";
   auto expected = Snapshot(dir / "src");
   expected.erase("updater.lock");
@@ -166,7 +169,7 @@ TEST(ArchiveJobs, UnzipArchiveReportsDamagedAndHostileArchives) {
   ForceDirectories(dir / "src");
   WriteFileBytes(dir / "src\\a.txt", std::string(100000, 'a'));
   orfzip::TZipEngine zip;
-  ASSERT_TRUE(BackupSucceeded(RunBackupJob(zip, dir / "good.zip", dir / "src")));
+  ASSERT_TRUE(BackupSucceeded(RunBackupJob(zip, dir / "good.zip", dir / "src", kBackupCompressionLevel)));
   std::string bytes = ReadFileBytes(dir / "good.zip");
 
   WriteFileBytes(dir / "cut.zip", bytes.substr(0, bytes.size() / 2));

@@ -15,7 +15,7 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parents[2]
 
 TARGETS = ["setup", "silent_demo_app", "silent_demo_uninstall", "runexit", "silent_dacl", "silent_tamper",
-           "trust_ca"]
+           "trust_ca", "wintool", "update_bench"]
 
 
 def local_port() -> int:
