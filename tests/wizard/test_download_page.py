@@ -5,7 +5,6 @@ languages, the failures that end the program with 1603 after telling the user, a
 close question."""
 from __future__ import annotations
 
-import contextlib
 import shutil
 import sys
 import time
@@ -16,7 +15,7 @@ import pytest
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 from wizardlib import (  # noqa: E402
     BTN_NEXT, CB_LANG, CONFIRM_CANCEL, DOCS, DOWNLOAD, LOGIN, WS_EX_APPWINDOW, in_order,
-    inst, places_match, sign_in, texts, winelib, zip_dlls)
+    inst, places_match, serving, sign_in, texts, winelib, zip_dlls)
 
 import demo_release as release  # noqa: E402  (tools/demolib, put on the path by wizardlib)
 
@@ -54,20 +53,6 @@ def wizard_log_lines(server_url: str) -> list[str]:
         "| Download File...", "| Download files ", "| Check MD5...", "| Extracting Files...",
         "| CreateVersiontxt ok", "| finished",
     ]
-
-
-@contextlib.contextmanager
-def serving(server, root: Path | None):
-    """The server answers from another release tree inside the block."""
-    if root is None:
-        yield
-        return
-    before = server.state.root
-    server.state.root = str(root)
-    try:
-        yield
-    finally:
-        server.state.root = before
 
 
 def release_variant(releases: Path, name: str | None) -> Path | None:

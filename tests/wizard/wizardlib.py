@@ -4,7 +4,6 @@ fixtures: the local build, the CA, the servers with a release, a run per test)."
 from __future__ import annotations
 
 import contextlib
-import importlib.util
 import pathlib
 import subprocess
 import sys
@@ -15,13 +14,9 @@ sys.path.insert(0, str(REPO / "tools" / "demolib"))
 sys.path.insert(0, str(REPO / "tools" / "devserver"))
 
 import demo_installation as inst  # noqa: E402
+import demo_wizard  # noqa: E402
 
-if "winelib" not in sys.modules:
-    _spec = importlib.util.spec_from_file_location("winelib", REPO / "tests" / "pylib" / "winelib.py")
-    _module = importlib.util.module_from_spec(_spec)
-    _spec.loader.exec_module(_module)
-    sys.modules["winelib"] = _module
-winelib = sys.modules["winelib"]
+winelib = demo_wizard.winelib
 
 DOCS = REPO / "docs"
 LOGIN = "TCredentialsForm"
@@ -106,3 +101,17 @@ def in_order(lines: list[str], expected: list[str]) -> list[str]:
         else:
             i = j + 1
     return missing
+
+
+@contextlib.contextmanager
+def serving(server, root: pathlib.Path | None):
+    """The server answers from another release tree inside the block."""
+    if root is None:
+        yield
+        return
+    before = server.state.root
+    server.state.root = str(root)
+    try:
+        yield
+    finally:
+        server.state.root = before

@@ -211,6 +211,76 @@ def report(result: RunResult, users: str = "all", install_root_win: str = DEFAUL
     return "\n".join(out)
 
 
+def installation_problems(root_win: str = DEFAULT_ROOT_WIN, users: str = "all",
+                          links_made: tuple[bool, bool, bool] = (True, True, True),
+                          version: str = "2.5.0.0", partner_version: str = "1.0.3") -> list[str]:
+    """What an installation of the demo release is missing or holds wrongly, as an
+    administrator would look for it: the install root's files, the product ini and
+    "updater.cfg", the product's uninstall key (users and the three link choices: desktop,
+    start menu, autostart), the Windows uninstall entry, the environment variable, the links,
+    the scripts' marker files and the driver packages' files. Empty when all is as it
+    should be."""
+    problems = []
+    root = host_path(root_win)
+    for rel in ("Orfeda.exe", "uninstall.exe", "readme.txt", "doc/manual.txt",
+                f"partner/nova/{release.DRIVER}", f"partner/nova/{release.OEM}",
+                "partner/image/ShortCut.ico"):
+        if not (root / rel).is_file():
+            problems.append(f"missing file {rel}")
+    readme = root / "readme.txt"
+    if readme.is_file() and readme.read_text().strip() != f"Orfeda demo release {version}":
+        problems.append(f"readme.txt is not the one of {version}: {readme.read_text().strip()!r}")
+    partner = root / "partner" / "version.txt"
+    if partner.is_file() and partner.read_bytes() != partner_version.encode() + b"\r\n":
+        problems.append(f"partner/version.txt holds {partner.read_bytes()!r}")
+    ini = root / "Orfeda.ini"
+    lines = ini.read_bytes().decode("cp1252").splitlines() if ini.is_file() else []
+    if lines[:2] != ["[details]", f"provider={PROVIDER}"] or f"producer={PRODUCER}" not in lines:
+        problems.append(f"Orfeda.ini: {lines[:6]}")
+    cfg = root / "updater.cfg"
+    lines = cfg.read_bytes().decode("cp1252").splitlines() if cfg.is_file() else []
+    want_cfg = rf"inifile='{TEMP_WIN}\{PROVIDER}\{PRODUCER}\updater.ini'"
+    if lines[:2] != ["[updater]", want_cfg]:
+        problems.append(f"updater.cfg: {lines[:3]}")
+
+    flag = {True: "-1", False: "0"}
+    want = {"PrinterName": APPLICATION, "ApplicationName": APPLICATION, "Provider": PROVIDER,
+            "Producer": PRODUCER, "InstPath": root_win, "Users": users,
+            "ShortCut": flag[links_made[0]], "StartMenu": flag[links_made[1]],
+            "AutoStart": flag[links_made[2]]}
+    got = reg_query(rf"HKLM\{PRODUCT_KEY}\uninstall")
+    if got != want:
+        problems.append(f"product uninstall key: {got} (expected {want})")
+    hive = "HKCU" if users == "me" else "HKLM"
+    entry = reg_query(rf"{hive}\{UNINSTALL_PARENT}\{APPLICATION}", "64")
+    want_entry = {"DisplayName": APPLICATION, "DisplayVersion": version, "Publisher": PROVIDER,
+                  "Comments": "no Comment",
+                  "UninstallString": f'"{root_win}\\uninstall.exe" -uninstall "\\{PRODUCT_KEY}\\uninstall"'}
+    for name, value in want_entry.items():
+        if entry.get(name) != value:
+            problems.append(f"uninstall entry {name} = {entry.get(name)!r} (expected {value!r})")
+    env = reg_query(ENV_KEY, "").get("ORFEDAINSTALLPATH")
+    if env != root_win + r"\Orfeda.exe":
+        problems.append(f"ORFEDAINSTALLPATH = {env!r}")
+
+    # links() lists them in the order of the choices: desktop, start menu, autostart.
+    for (kind, link), made in zip(links(users).items(), links_made):
+        if link.is_file() != made:
+            problems.append(f"{kind} link {'missing' if made else 'made though not chosen'}: {link}")
+    for users_other in {"all", "me"} - {users}:
+        for kind, link in links(users_other).items():
+            if link.exists():
+                problems.append(f"{kind} link made for the wrong users: {link}")
+    staging = TEMP_WIN + r"\Orfeda\orfeda_release"
+    for script in ("preexec", "postexec"):
+        if not host_path(staging + rf"\exec\{script}.done").is_file():
+            problems.append(f"the {script} script did not run")
+    for folder, marker in ((release.DRIVER_FOLDER, release.DRIVER_MARKER), (release.OEM_FOLDER, release.OEM_MARKER)):
+        if not (host_path(rf"C:\Program Files\{folder}") / marker).is_file():
+            problems.append(f"driver package not installed: {folder}")
+    return problems
+
+
 def clean_installation(extra_roots=()) -> None:
     """Puts the prefix back to a machine without the application: install root, download
     area, setup's and the driver packages' logs, links, registry keys, the environment variable and the demo driver

@@ -153,6 +153,7 @@ class ReleaseSpec:
     extra_file_size: int = 0
     extra_seed: int = 1
     folders: tuple[str, ...] = ()  # empty folders in the release archive ("files/x")
+    update_json: str | None = None  # "update.json" beside "setup.json" (the update's restore rules)
 
 
 def _release_archive(path: Path, rel: ReleaseSpec, version: str) -> None:
@@ -162,6 +163,8 @@ def _release_archive(path: Path, rel: ReleaseSpec, version: str) -> None:
     with zipfile.ZipFile(path, "w", zipfile.ZIP_STORED if bulk else zipfile.ZIP_DEFLATED) as z:
         z.writestr("setup.json", rel.manifest_text if rel.manifest_text is not None
                    else json.dumps(manifest, indent=2))
+        if rel.update_json is not None:
+            z.writestr("update.json", rel.update_json)
         z.writestr(f"exec/{PREEXEC}", SCRIPT.format(name="preexec", code=rel.preexec_code))
         z.writestr(f"exec/{POSTEXEC}", SCRIPT.format(name="postexec", code=rel.postexec_code))
         z.write(programs / "Orfeda.exe", "files/Orfeda.exe")
