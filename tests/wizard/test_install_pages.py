@@ -4,6 +4,7 @@ page shows, the finish page's link choices and what the installation leaves (fil
 registry, exit code), a driver package asking for a restart, and a failed installation."""
 from __future__ import annotations
 
+import shutil
 import sys
 from pathlib import Path
 
@@ -162,13 +163,37 @@ def test_a_driver_package_asking_for_a_restart_is_told_and_ends_with_3010(setup,
     assert finish, setup.log()
     restart = winelib.find_control(finish, id=LB_RESTART)
     assert restart["visible"] and restart["text"] == RESTART[language]
-    # Finish starts the finishing steps once: the button is disabled at the first press.
     winelib.click(cls=FINISH, pid=setup.pid, id=BTN_CLOSE)
     assert setup.exit_code(timeout=120) == 3010
     log = setup.log()
     assert "Windows must be restarted to complete the installation" in log
     assert log.count("RegWriteUninstall ok") == 1
     assert all(link.is_file() for link in inst.links("all").values())
+
+
+def test_finish_runs_once_and_tells_of_a_desktop_link_it_cannot_make(setup, server):
+    # A folder where the public desktop's link would go: the link cannot be saved there.
+    blocker = inst.links("all")["desktop"]
+    blocker.mkdir(parents=True)
+    try:
+        start(setup, "en")
+        choose_and_install(setup)
+        assert winelib.window(cls=FINISH, pid=setup.pid, timeout_ms=180000), setup.log()
+        winelib.click(cls=FINISH, pid=setup.pid, id=BTN_CLOSE)
+        box = "Error: User: all CreateLink"
+        assert winelib.msgbox(box, timeout_ms=60000) is not None, setup.log()
+        # The finishing steps wait for the box; Finish is disabled, and a second press (posted
+        # to the disabled button) starts nothing.
+        assert winelib.wait(enabled=False, cls=FINISH, pid=setup.pid, id=BTN_CLOSE)
+        assert winelib.press(f"#{BTN_CLOSE}", cls=FINISH, pid=setup.pid)
+        assert winelib.press("OK", text_has=box)
+        assert setup.exit_code(timeout=120) == 0
+        log = setup.log()
+        assert log.count(box) == 1 and log.count("RegWriteUninstall ok") == 1, "\n".join(log)
+        uninstall = inst.reg_query(rf"HKLM\{inst.PRODUCT_KEY}\uninstall")
+        assert (uninstall["ShortCut"], uninstall["AutoStart"], uninstall["StartMenu"]) == ("0", "-1", "-1")
+    finally:
+        shutil.rmtree(blocker, ignore_errors=True)
 
 
 def test_a_failed_installation_tells_the_user_and_ends_with_1603(setup, server, releases):
