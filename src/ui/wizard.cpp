@@ -1,13 +1,13 @@
 #include "ui/wizard.h"
 
-#include "log/log.h"
 #include "state/state.h"
 #include "ui/component_page.h"
 #include "ui/credentials_page.h"
 #include "ui/download_page.h"
+#include "ui/finish_page.h"
+#include "ui/install_page.h"
 #include "ui/location_page.h"
 #include "ui/maintenance_page.h"
-#include "ui/pending_page.h"
 #include "ui/settings_form.h"
 #include "ui/summary_page.h"
 
@@ -107,14 +107,18 @@ void Wizard::ShowBack(PageBase& from, PageBase& to) {
   from.HidePage();
 }
 
-// placeholder until the install page
 void Wizard::OpenInstall(PageBase& from, ComponentChoices choices) {
-  std::string next = InstallRec.Update ? "next page: install (update)" : "next page: install";
-  for (const ComponentChoice& choice : choices)
-    if (choice.ticked) next += ", " + choice.name;
-  WriteLog(next);
   from.SavePosition();
-  TPendingForm& page = Add<TPendingForm>(*this, from.hwnd(), next);
+  TInstallForm& page = Add<TInstallForm>(*this, from.hwnd());
+  installForm_ = &page;
   page.ShowPage();
+  from.HidePage();
+  page.StartWorker(std::move(choices));
+}
+
+void Wizard::OpenFinish(PageBase& from, bool restartRequired) {
+  from.SavePosition();
+  finishForm_ = &Add<TFinishForm>(*this, from.hwnd(), restartRequired);
+  finishForm_->ShowPage();
   from.HidePage();
 }

@@ -18,6 +18,8 @@ class TComponentForm;
 class TLocationForm;
 class TSummaryForm;
 class TDownloadForm;
+class TInstallForm;
+class TFinishForm;
 
 class Wizard {
  public:
@@ -61,7 +63,6 @@ class Wizard {
   void OpenSummary(PageBase& from);
   // Back: `to` shown again where `from` was; `from` hidden.
   void ShowBack(PageBase& from, PageBase& to);
-  void OpenInstall(PageBase& from, ComponentChoices choices);
   // The newest instance of each (nullptr before the first).
   TComponentForm* ComponentForm() const { return componentForm_; }
   TLocationForm* LocationForm() const { return locationForm_; }
@@ -84,4 +85,18 @@ class Wizard {
 
  private:
   TDownloadForm* downloadForm_ = nullptr;
+
+ public:
+  // Forward step to a new install page, which starts its worker at once: the update worker
+  // when InstallRec.Update is set, else the install worker with `choices`.
+  void OpenInstall(PageBase& from, ComponentChoices choices);
+  // Forward step to a new finish page; restartRequired: a driver package asked for a restart.
+  void OpenFinish(PageBase& from, bool restartRequired = false);
+  // The newest instance of each (nullptr before the first).
+  TInstallForm* InstallForm() const { return installForm_; }
+  TFinishForm* FinishForm() const { return finishForm_; }
+
+ private:
+  TInstallForm* installForm_ = nullptr;
+  TFinishForm* finishForm_ = nullptr;
 };

@@ -25,6 +25,11 @@ bool WriteUninstallEntry() {
 void RegisterInstallation() {
   WriteLog("Add program information...");
   WriteUninstallEntry();
+  CreateLinksAndUninstallKey(LinkChoices{});
+}
+
+void CreateLinksAndUninstallKey(const LinkChoices& choices,
+                                const std::function<void(const std::string&)>& desktopFailed) {
   const bool me = InstallRec.Users == "me";
 
   // "-1" for each kind of link made below, "0" for the others.
@@ -33,18 +38,27 @@ void RegisterInstallation() {
   const std::string& name = InstallRec.ApplicationName;
   const std::string prefix = "Error: User: " + InstallRec.Users;
   if (me || InstallRec.Users == "all") {
-    const std::string desktop = KnownFolderPath(me ? kFolderDesktop : kFolderPublicDesktop);
-    if (CreateLink(target, desktop + "\\" + name + ".lnk")) UninstallRec.ShortCut = "-1";
-    else WriteLog(prefix + " CreateLink");
-    if (me ? CreateAutoStartUser(target, name) : CreateAutoStartAll(target, name))
-      UninstallRec.AutoStart = "-1";
-    else WriteLog(prefix + (me ? " CreateAutoStartUser" : " CreateAutoStartAll"));
-    if (me ? CreateStartMenuUser(InstallRec.Provider, target, name)
-           : CreateStartMenuAll(InstallRec.Provider, target, name))
-      UninstallRec.StartMenu = "-1";
-    else WriteLog(prefix + (me ? " CreateStartMenuUser" : " CreateStartMenuAll"));
+    if (choices.desktop) {
+      const std::string desktop = KnownFolderPath(me ? kFolderDesktop : kFolderPublicDesktop);
+      if (CreateLink(target, desktop + "\\" + name + ".lnk")) {
+        UninstallRec.ShortCut = "-1";
+      } else {
+        WriteLog(prefix + " CreateLink");
+        if (desktopFailed) desktopFailed(prefix + " CreateLink");
+      }
+    }
+    if (choices.autostart) {
+      if (me ? CreateAutoStartUser(target, name) : CreateAutoStartAll(target, name))
+        UninstallRec.AutoStart = "-1";
+      else WriteLog(prefix + (me ? " CreateAutoStartUser" : " CreateAutoStartAll"));
+    }
+    if (choices.startMenu) {
+      if (me ? CreateStartMenuUser(InstallRec.Provider, target, name)
+             : CreateStartMenuAll(InstallRec.Provider, target, name))
+        UninstallRec.StartMenu = "-1";
+      else WriteLog(prefix + (me ? " CreateStartMenuUser" : " CreateStartMenuAll"));
+    }
   }
   // The uninstaller reads the install root, the printer and the links from this key.
   WriteLog(WriteUninstallKey() ? "RegWriteUninstall ok" : "RegWriteUninstall error");
 }
-

@@ -103,6 +103,13 @@ def in_order(lines: list[str], expected: list[str]) -> list[str]:
     return missing
 
 
+ERROR_RETRY = "An error occured. Please try running Setup again."
+COMPONENTS, LOCATION, SUMMARY = "TComponentForm", "TLocationForm", "TSummaryForm"
+# Control ids of the component, location and summary pages that lead to the install page.
+CLB_COMPONENTS, CB_ANYONE, CB_JUSTME, COMPONENTS_NEXT = 1202, 1203, 1204, 1205
+LOCATION_NEXT, SUMMARY_INSTALL = 1303, 1403
+
+
 @contextlib.contextmanager
 def serving(server, root: pathlib.Path | None):
     """The server answers from another release tree inside the block."""
@@ -115,3 +122,18 @@ def serving(server, root: pathlib.Path | None):
         yield
     finally:
         server.state.root = before
+
+
+def choose_and_install(s: Setup, just_me: bool = False, untick: tuple[int, ...] = ()):
+    """From the component page (after a download) through the location and summary pages to
+    Install: the given component rows unticked, For Anyone or Just me, the default folder."""
+    page = winelib.window(cls=COMPONENTS, pid=s.pid, timeout_ms=180000)
+    assert page, s.log()
+    for index in untick:
+        winelib.tick(on=False, index=index, cls=COMPONENTS, pid=s.pid, id=CLB_COMPONENTS)
+    winelib.click(cls=COMPONENTS, pid=s.pid, id=CB_JUSTME if just_me else CB_ANYONE)
+    winelib.click(cls=COMPONENTS, pid=s.pid, id=COMPONENTS_NEXT)
+    assert winelib.window(cls=LOCATION, pid=s.pid), s.log()
+    winelib.click(cls=LOCATION, pid=s.pid, id=LOCATION_NEXT)
+    assert winelib.window(cls=SUMMARY, pid=s.pid), s.log()
+    winelib.click(cls=SUMMARY, pid=s.pid, id=SUMMARY_INSTALL)
