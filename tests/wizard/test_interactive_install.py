@@ -27,7 +27,7 @@ VARIANTS = [
     ("just me in German, own folder", walk.WizardChoices(language="de", just_me=True,
                                                           destination=r"C:\Apps\Palvoro Fax\Palvoro"), None, 0),
     ("no links", walk.WizardChoices(links=(False, False, False)), None, 0),
-    ("manual unticked", walk.WizardChoices(untick=("Manual",)), None, 0),
+    ("manual ticked", walk.WizardChoices(tick=("Manual",)), None, 0),
     ("driver asks for a restart", walk.WizardChoices(), "reboot", 3010),
 ]
 
@@ -79,7 +79,7 @@ def test_interactive_installation(build, server, reboot_release, clean, tmp_path
     assert not problems, "\n".join(problems + log[-30:])
     # The summary named what was ticked; the log has the steps of the install and finish.
     summary = log[log.index("| Summary"):log.index("| Summary end")]
-    assert ("|    Manual" in summary) == ("Manual" not in choices.untick)
+    assert ("|    Manual" in summary) == ("Manual" in choices.tick)
     for line in ("start install", "start components", "component : Orfeda", "end components",
                  "Add program information...", "install finished"):
         assert line in log, line
@@ -96,7 +96,7 @@ def test_interactive_installation(build, server, reboot_release, clean, tmp_path
 def test_a_second_login_uses_the_newest_pages(build, server, clean):
     """Back through the summary, location and component pages to the login page; a second
     login downloads afresh and the newest pages' choices are what gets installed."""
-    first = walk.WizardChoices(just_me=True, destination=JUST_ME_ROOT, untick=("Manual",))
+    first = walk.WizardChoices(just_me=True, destination=JUST_ME_ROOT, tick=("Manual",))
     run = walk.WizardWalk(build / "setup.exe")
     try:
         run.login(first)

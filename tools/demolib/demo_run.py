@@ -119,7 +119,7 @@ def walk_wizard(args) -> int:
         server = DevServer(str(root), port=localbuild.local_port(), certdir=str(certdir))
         server.start()
         print(f"Update server  : {server.url}  (release tree {root})")
-        print(f"Sign in with   : {args.username} / {args.password}")
+        print("Sign in with   : alice / secret (the local partner platform's account)")
         for language in languages:
             inst.clean_installation()
             if args.update:
@@ -136,7 +136,7 @@ def walk_wizard(args) -> int:
                 code = walk.winelib.finish(proc, 3600)
             else:
                 run = walk.WizardWalk(build / "setup.exe", shots=shots / ("update" if args.update else "wizard"))
-                choices = walk.WizardChoices(username=args.username, password=args.password, language=language)
+                choices = walk.WizardChoices(language=language)
                 try:
                     code, _ = run.update(choices) if args.update else run.new_installation(choices)
                 finally:

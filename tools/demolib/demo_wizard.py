@@ -40,10 +40,10 @@ LB_RESTART, CB_SHORTCUT, CB_STARTMENU, CB_AUTOSTART, BTN_CLOSE = range(1602, 160
 @dataclass
 class WizardChoices:
     """What the user enters and picks on the way."""
-    username: str = "demo"
-    password: str = "demo"
+    username: str = "alice"            # the account of tools/devserver
+    password: str = "secret"
     language: str = "en"               # "en" or "de", picked on the login page
-    untick: tuple[str, ...] = ()       # components to untick on the component page
+    tick: tuple[str, ...] = ()         # components ticked besides "Orfeda" (the others start unticked)
     just_me: bool = False              # Just me instead of For Anyone
     destination: str | None = None     # typed on the location page; None keeps its default
     links: tuple[bool, bool, bool] = (True, True, True)  # desktop, start menu, autostart
@@ -53,7 +53,7 @@ class WizardWalk:
     """One run of setup.exe without arguments, walked page by page. Each step waits for its
     page and raises AssertionError (with the log's end) when it does not come."""
 
-    def __init__(self, exe: Path | None = None, shots: Path | None = None, timeout_s: float = 300):
+    def __init__(self, exe: Path | None = None, shots: Path | None = None, timeout_s: float = 180):
         self.exe = exe or inst.setup_exe()
         self.shots = shots
         self.timeout_ms = int(timeout_s * 1000)
@@ -114,8 +114,8 @@ class WizardWalk:
 
     def components(self, choices: WizardChoices) -> None:
         self.page(COMPONENTS)
-        for name in choices.untick:
-            winelib.tick(on=False, item=name, cls=COMPONENTS, pid=self.pid, id=CLB_LIST)
+        for name in choices.tick:
+            winelib.tick(item=name, cls=COMPONENTS, pid=self.pid, id=CLB_LIST)
         if choices.just_me:
             winelib.click(cls=COMPONENTS, pid=self.pid, id=CB_JUSTME)
         self.shot(COMPONENTS, "components")
