@@ -90,6 +90,13 @@ void TInstallForm::updateStatus(const std::string& field, const std::string& val
     if (r.ec == std::errc()) SendMessageW(Control(kPbInstall), PBM_SETPOS, static_cast<WPARAM>(n), 0);
   }
   if (field == "exit") {
+    if (update_) {
+      // The update worker sends "exit" only after telling the user itself (the application
+      // is running): the program ends without a second message.
+      finished_ = true;
+      RequestProgramEnd(kExitFailed);
+      return;
+    }
     Fail(kExitFailed);
     return;
   }

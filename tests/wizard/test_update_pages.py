@@ -79,3 +79,47 @@ def test_update_through_the_maintenance_page(build, server, releases, rules_rele
         assert "profiles" not in after and "settings.ini" not in after
     # Nothing of the update's own work is left in the root but its lock file.
     assert set(after) - set(before) <= {"version.txt", "updater.lock"}, sorted(set(after) - set(before))
+
+
+ERROR_RETRY = "An error occured. Please try running Setup again."
+APP_RUNNING = "Application still running!"
+
+
+@pytest.mark.parametrize("case", ["application running", "update.json invalid"])
+def test_a_refused_or_failed_update_leaves_the_installation_as_it_was(build, server, releases, clean, case):
+    tree_root = None
+    if case == "update.json invalid":
+        tree_root = releases / "invalid-update-json"
+        if not tree_root.exists():
+            release.make_release(tree_root, release.ReleaseSpec(update_json="{not json"), releases / "invalid-work")
+    app = None
+    with serving(server, tree_root):
+        installed = inst.run_setup(["-silent", "/username", "demo", "/password", "demo", "/version", OLD])
+        assert installed.exit_code == 0, "\n".join(installed.log[-20:])
+        root = inst.host_path(inst.DEFAULT_ROOT_WIN)
+        (root / "settings.ini").write_bytes(b"old settings")
+        before = tree(root)
+        if case == "application running":
+            app = walk.winelib.start(["/about"], exe=root / "Orfeda.exe")
+            assert walk.winelib.msgbox("Demo application", timeout_ms=30000) is not None
+        run = walk.WizardWalk(build / "setup.exe")
+        try:
+            run.login(walk.WizardChoices())
+            run.maintenance()
+            box = APP_RUNNING if case == "application running" else ERROR_RETRY
+            assert walk.winelib.msgbox(box, timeout_ms=180000) is not None, "\n".join(run.log()[-20:])
+            assert walk.winelib.press("OK", text_has=box)
+            if case == "application running":
+                # The worker told the user; no second message follows.
+                assert walk.winelib.msgbox(ERROR_RETRY, timeout_ms=3000) is None
+            code = run.exit_code(60)
+        finally:
+            run.kill()
+            if app is not None:
+                walk.winelib.press("OK", text_has="Demo application")
+                walk.winelib.finish(app, 30)
+    log = run.log()
+    assert code == 1603, "\n".join(log[-30:])
+    after = tree(root)
+    after.pop("updater.lock", None)
+    assert after == before
