@@ -144,9 +144,17 @@ class WizardWalk:
         winelib.click(cls=MAINTENANCE, pid=self.pid, id=BB_UPDATE)
 
     def install(self) -> None:
-        """The install page while it works (when it is still there to be seen)."""
-        if winelib.window(cls=INSTALL, pid=self.pid, timeout_ms=30000):
-            self.shot(INSTALL, "install")
+        """The install page while it works, when it is still there to be seen: a short run
+        may already have handed over to the finish page."""
+        deadline = time.time() + 60
+        while time.time() < deadline:
+            shown = {w["class"] for w in winelib.windows(pid=self.pid, timeout_ms=0)}
+            if INSTALL in shown:
+                self.shot(INSTALL, "install")
+                return
+            if FINISH in shown or self.proc.poll() is not None:
+                return
+            time.sleep(0.2)
 
     def finish(self, choices: WizardChoices) -> dict:
         """Sets the three boxes, takes the page's picture and presses its button. Returns the
