@@ -24,9 +24,10 @@ bool UnzipArchive(const std::string& archive, HANDLE openArchive, const std::str
 // written at the level that makes it fastest (see kBackupCompressionLevel).
 int RunBackupJob(orfzip::TZipEngine& zip, const std::string& archive, const std::string& installRoot,
                  int compressionLevel);
-// The update's backup level, chosen by measurement (tools/bench-update): the backup must not
-// take longer than the copy it protects.
-inline constexpr int kBackupCompressionLevel = 1;
+// The update's backup level, chosen by measurement (tools/bench-update): stored. The backup is
+// a temporary file; deflating it (even at level 1) made it five times slower on program-like
+// files, longer than the whole rest of the update.
+inline constexpr int kBackupCompressionLevel = 0;
 bool BackupSucceeded(int result);
 
 // Unpacks the whole backup into `folder` (created when missing), overwriting files and

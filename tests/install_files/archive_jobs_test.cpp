@@ -79,7 +79,7 @@ std::string StoredZip(const std::vector<std::pair<std::string, std::string>>& en
 }  // namespace
 
 TEST(ArchiveJobs, BackupAndRollbackRestoreTheInstallRootAfterItWasCleared) {
-  for (const int level : {0, kBackupCompressionLevel, 6}) {
+  for (const int level : {0, 1, 6}) {
     SCOPED_TRACE("compression level " + std::to_string(level));
     ScratchFolder dir;
     const std::string root = dir / "Orfeda", archive = dir / "tmp\\new\\backup.zip";

@@ -34,23 +34,27 @@ PHASES = {"create backup...": "backup", "clear local contents...": "clearing",
           "copy new files...": "copy", "restore files...": "restore"}
 
 
-def fill(folder: Path, files: int, size: int, seed: int) -> None:
-    """`files` files of `size` incompressible bytes in folders of 100, plus the program."""
+def fill(folder: Path, files: int, size: int, seed: int, content: str) -> None:
+    """`files` files of `size` bytes in folders of 100, plus the program: incompressible
+    ("random"), or half random and half text ("mixed", which deflate halves, as it does
+    program files)."""
     rnd = random.Random(seed)
+    text = b"Fax printer driver and client program, version and partner settings. " * (size // 64 + 1)
     for i in range(files):
         sub = folder / f"dir{i // 100:03d}"
         sub.mkdir(parents=True, exist_ok=True)
-        (sub / f"file{i:05d}.bin").write_bytes(rnd.randbytes(size))
+        data = rnd.randbytes(size) if content == "random" else rnd.randbytes(size // 2) + text[:size - size // 2]
+        (sub / f"file{i:05d}.bin").write_bytes(data)
     (folder / "Orfeda.exe").write_bytes(b"MZ" + rnd.randbytes(4096))
 
 
-def prepare(base: Path, files: int, size: int) -> tuple[Path, Path]:
+def prepare(base: Path, files: int, size: int, content: str) -> tuple[Path, Path]:
     """The old installation (kept as a template) and the staging folder with the new release."""
     template, staging = base / "template", base / "staging"
     if not template.exists():
-        fill(template, files, size, seed=1)
+        fill(template, files, size, seed=1, content=content)
         (template / "settings.ini").write_bytes(b"[user]\r\nkept=1\r\n")
-        fill(staging / "files", files, size, seed=2)
+        fill(staging / "files", files, size, seed=2, content=content)
         (staging / "setup.json").write_text("{}")
         (staging / "update.json").write_text('{"restore":{"folder":["dir000"],"files":["settings.ini"]}}')
     return template, staging
@@ -106,6 +110,8 @@ def main(argv: list[str]) -> int:
     ap.add_argument("--file-size", type=int, default=100 * 1024)
     ap.add_argument("--runs", type=int, default=5, help="alternating runs of each; medians count")
     ap.add_argument("--levels", default="0,1,6", help="backup levels to compare (0 stores)")
+    ap.add_argument("--content", choices=["random", "mixed"], default="random",
+                    help="incompressible files (as tools/bench-silent's release) or half text")
     a = ap.parse_args(argv)
     levels = [int(v) for v in a.levels.split(",")]
 
@@ -113,8 +119,8 @@ def main(argv: list[str]) -> int:
     base = inst.host_path(BENCH_WIN)
     shutil.rmtree(base, ignore_errors=True)
     t0 = time.time()
-    template, staging = prepare(base, a.files, a.file_size)
-    print(f"installation and release: {a.files} files of {a.file_size} bytes each "
+    template, staging = prepare(base, a.files, a.file_size, a.content)
+    print(f"installation and release: {a.files} files of {a.file_size} bytes each ({a.content}) "
           f"(prepared in {time.time() - t0:.1f} s)")
     root = base / "root"
     work = base / "native"
