@@ -4,6 +4,7 @@ the language switch, empty fields, a refused and a successful login, an existing
 installation, and Cancel / close with their question and exit codes."""
 from __future__ import annotations
 
+import contextlib
 import subprocess
 import sys
 from pathlib import Path
