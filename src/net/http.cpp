@@ -82,6 +82,10 @@ struct RequestSpec {
   std::string bodyText;      // Body::Text
   std::string srcFile;       // Body::File
   std::string destFile;      // answer to this file when not empty
+  std::string extraHeaders;  // further request headers, "Name: value\r\n" lines
+  // A streamed answer: its head, then its body unless it is text.
+  const std::function<void(const StreamHead&)>* onHead = nullptr;
+  const IHttpTransport::BodyChunk* onData = nullptr;
 };
 
 namespace sf = httputil::secure_failure;
@@ -106,6 +110,7 @@ struct THTTP::Impl {
   std::string responseText;
   std::string contentType;
   std::string contentDisposition;
+  std::string contentRange;
   std::string errorText;
   int errorCode = 0;
   int status = 0;
@@ -322,6 +327,7 @@ THTTP::Impl::OpenedRequest THTTP::Impl::OpenRequest(const RequestSpec& req) {
 std::wstring THTTP::Impl::RequestHeaders(const RequestSpec& req, const OpenedRequest& opened,
                                          Watch& watch) {
   std::wstring headers = req.formContentType ? kFormContentType : L"";
+  headers += Widen(req.extraHeaders);
   DWORD notifications = WINHTTP_CALLBACK_FLAG_SECURE_FAILURE;
   // A manually given proxy takes Basic credentials from the start.
   if (!opened.proxy.proxy.empty() && !opened.proxy.automatic && !proxyUser.empty()) {
@@ -513,6 +519,7 @@ uint64_t THTTP::Impl::ReadAnswerHeaders(HINTERNET request) {
   }
   contentType = httputil::HeaderValue(raw, "Content-Type");
   contentDisposition = httputil::HeaderValue(raw, "Content-Disposition");
+  contentRange = httputil::HeaderValue(raw, "Content-Range");
   const std::string len = httputil::HeaderValue(raw, "Content-Length");
   if (!len.empty() && len.size() < 20 && len.find_first_not_of("0123456789") == std::string::npos)
     return std::stoull(len);
@@ -559,6 +566,7 @@ void THTTP::Impl::ReadBody(HINTERNET request, const RequestSpec& req, uint64_t t
       if (!WriteFile(out.get(), buffer.data(), got, &written, nullptr) || written != got)
         Fail(GetLastError(), "Cannot write \"" + req.destFile + "\"");
     }
+    if (req.onData && !keepText) (*req.onData)(buffer.data(), got);
     if (total) Report(httputil::PercentDone(received, total), lastPercent);
   }
   if (total && received < total)
@@ -581,6 +589,7 @@ std::string THTTP::Impl::Perform(const RequestSpec& req) {
   responseText.clear();
   contentType.clear();
   contentDisposition.clear();
+  contentRange.clear();
   errorText.clear();
   errorCode = 0;
   status = 0;
@@ -627,8 +636,16 @@ std::string THTTP::Impl::Perform(const RequestSpec& req) {
     FailProxyAuthentication(watch, 0);
 
   const uint64_t total = ReadAnswerHeaders(opened.request.get());
-  const bool toFile = !req.destFile.empty();
+  const bool toFile = !req.destFile.empty() || req.onData;
   const bool keepText = !toFile || httputil::IsTextContentType(contentType);
+  if (req.onHead) {
+    StreamHead head;
+    head.status = status;
+    head.contentType = contentType;
+    head.contentRange = contentRange;
+    head.contentLength = total ? static_cast<int64_t>(total) : -1;
+    (*req.onHead)(head);
+  }
   ReadBody(opened.request.get(), req, total, keepText);
 
   if (toFile && !keepText) return std::string();
@@ -672,6 +689,32 @@ std::string THTTP::get(const std::string& url, const std::string& destfilepath) 
   auto impl = impl_;
   return impl->Perform(s);
 }
+
+std::string THTTP::getStream(const std::string& url, const std::string& extraHeaders,
+                             const std::function<void(const StreamHead&)>& onHead,
+                             const BodyChunk& onData) {
+  RequestSpec s(L"GET", url);
+  s.extraHeaders = extraHeaders;
+  s.onHead = &onHead;
+  s.onData = &onData;
+  auto impl = impl_;
+  return impl->Perform(s);
+}
+
+std::unique_ptr<IHttpTransport> THTTP::sibling() const {
+  auto other = std::make_unique<THTTP>();
+  other->setTimeout(impl_->timeoutMs / 1000);
+  other->impl_->autoDetect = impl_->autoDetect;
+  other->impl_->autoHost = impl_->autoHost;
+  other->impl_->autoChoice = impl_->autoChoice;
+  other->impl_->proxyUser = impl_->proxyUser;
+  other->impl_->proxyPassword = impl_->proxyPassword;
+  other->impl_->proxyServer = impl_->proxyServer;
+  other->impl_->proxyPort = impl_->proxyPort;
+  return other;
+}
+
+void THTTP::cancel() { Interrupt(); }
 
 std::string THTTP::post(const std::string& url, const std::string& postData) {
   RequestSpec s(L"POST", url, true);

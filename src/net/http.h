@@ -23,6 +23,13 @@ class THTTP : public IHttpTransport {
 
   std::string get(const std::string& url) override;
   std::string get(const std::string& url, const std::string& destfilepath) override;
+  std::string getStream(const std::string& url, const std::string& extraHeaders,
+                        const std::function<void(const StreamHead&)>& onHead,
+                        const BodyChunk& onData) override;
+  // A new transport with this one's time-out and proxy settings (and the proxy found by
+  // automatic detection), for a request that runs at the same time on another thread.
+  std::unique_ptr<IHttpTransport> sibling() const override;
+  void cancel() override;
   std::string post(const std::string& url, const std::string& postData) override;
   std::string post(const std::string& url, const std::string& postData,
                    const std::string& srcfilepath, const std::string& destfilepath) override;

@@ -184,6 +184,33 @@ bool TQDAPIClient::update_downloadFile(const std::string& aFilename, const std::
   });
 }
 
+bool TQDAPIClient::update_downloadFile(const std::string& aFilename, IDownloadTarget& target, uint64_t& size) {
+  size = 0;
+  return Run(false, [&] {
+    if (!netfiles::IsPlainFileName(aFilename)) {
+      _lastErrorMsg = "Invalid file name \"" + aFilename + "\"";
+      return false;
+    }
+    RangedDownloadResult result;
+    std::string unused;
+    const bool sent = Send("TQDAPIClient: http get exception inupdate_downloadFile: ", [&] {
+      result = DownloadRanged(*_http, UpdateUrl(true) + "&filename=" + UrlEncode(aFilename) + "&sid=" + UrlEncode(_sid),
+                              target);
+      return std::string();
+    }, unused);
+    if (!sent) return false;
+    if (result.refused) {  // a text or JSON answer: the download was refused
+      try {
+        TakeFailureMessage(result.text);
+      } catch (const EJSONError&) {
+      }
+      return false;
+    }
+    size = result.size;
+    return true;
+  });
+}
+
 bool TQDAPIClient::setVersion(const std::string& aVersion) {
   _version = aVersion;
   return true;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "net/api_client_base.h"
+#include "net/ranged_download.h"
 #include "net/transport.h"
 
 class TJSONReader;
@@ -45,6 +46,10 @@ class TQDAPIClient : public TAPIClientBase {
   // Downloads aFilename into aLocalpath + "\" + aFilename. On any failure no file is left
   // under that name (an earlier file of that name is removed too).
   bool update_downloadFile(const std::string& aFilename, const std::string& aLocalpath);
+  // Downloads aFilename into `target` as it arrives (DownloadRanged: over several connections
+  // where the server answers ranges) and gives its size. False on any failure, with the reason
+  // in lastErrorMsg (a transport error is also logged); the target then holds no whole file.
+  bool update_downloadFile(const std::string& aFilename, IDownloadTarget& target, uint64_t& size);
   bool setVersion(const std::string& aVersion);
 
   const std::string& sid() const { return _sid; }

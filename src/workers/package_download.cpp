@@ -1,6 +1,7 @@
 #include "workers/package_download.h"
 
 #include <map>
+#include <memory>
 #include <utility>
 
 #include "base/file_system.h"
@@ -14,6 +15,7 @@
 #include "log/log.h"
 #include "net/qdapi_client.h"
 #include "state/state.h"
+#include "workers/download_file.h"
 #include "workers/download_names.h"
 #include "workers/status_sink.h"
 #include "workers/step_failure.h"
@@ -34,28 +36,46 @@ TFileListArray ListFiles(TQDAPIClient& client, const DownloadRun& run) {
   return files;
 }
 
-// Downloads one listed file and checks its MD5 sum; a refused download is passed over.
-// Returns the file, open for reading with nobody else allowed to write, delete or rename it,
-// when it was downloaded in this run and its sum matched; empty when the download failed.
+// Downloads one listed file into a file of its own, made by the download and held from then
+// on, and checks its MD5 sum, computed as the bytes arrived; a refused or broken download is
+// passed over and leaves nothing behind. Returns the file, open with nobody else allowed to
+// write, delete or rename it, when it was downloaded in this run and its sum matched; empty
+// when the download failed. A mismatch deletes the file and fails the step.
 UniqueFile DownloadAndCheck(TQDAPIClient& client, const DownloadRun& run, const TFileList& entry,
                             const PackageSteps& steps, StatusSink& sink) {
-  if (!client.update_downloadFile(entry.name, run.area + "\\")) return UniqueFile();
+  const std::string path = run.area + "\\" + entry.name;
+  std::unique_ptr<DownloadFile> file;
+  try {
+    file = std::make_unique<DownloadFile>(path);
+  } catch (const std::exception& e) {
+    WriteLog(e.what());
+    return UniqueFile();
+  }
+  uint64_t size = 0;
+  if (!client.update_downloadFile(entry.name, *file, size)) return UniqueFile();
+  try {
+    file->Complete(size);
+  } catch (const std::exception& e) {
+    WriteLog(e.what());
+    return UniqueFile();
+  }
   WriteLog("| " + steps.checkMD5Text);
   sink.Status(kDownloadLabel, steps.checkMD5Text, false);
   sink.Status(kDownloadProgress, "75", false);
-  const std::string path = run.area + "\\" + entry.name;
-  UniqueFile file(CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!file) {
-    const DWORD error = GetLastError();
-    FailDownload(run, "Cannot open " + path + " for its check: " + SystemErrorText(error));
+  std::string sum;
+  try {
+    sum = file->Md5();
+  } catch (const std::exception& e) {
+    FailDownload(run, "Cannot check " + path + ": " + e.what());
   }
-  if (text::ToLower(FileMD5(file.get())) == text::ToLower(entry.checksum)) return file;
+  if (sum == text::ToLower(entry.checksum)) return file->Release();
   WriteLog("| " + steps.checksumIncorrectText);
   if (FileExists(path)) {
     WriteLog("File exists " + path);
     WriteLog("FileSize " + std::to_string(FileSizeOf(path)));
   }
+  // Nothing that failed its check stays under the archive's name.
+  file->Discard();
   if (run.mode == DownloadMode::Silent) WriteLog(steps.checksumIncorrectText + entry.name);
   sink.Status(kDownloadLabel, steps.checksumIncorrectText + entry.name, false);
   FailStep();
@@ -128,6 +148,8 @@ void DownloadPackage(TQDAPIClient& client, const DownloadRun& run, const Package
   for (const auto& entry : files) {
     steps.logFile(entry);
     sink.Status(kDownloadLabel, steps.downloadFileLabel + entry.name, false);
+    // A name listed twice: the later download takes the place of the earlier one.
+    if (verified.erase(entry.name)) DeleteFileW(Widen(run.area + "\\" + entry.name).c_str());
     if (UniqueFile file = DownloadAndCheck(client, run, entry, steps, sink))
       verified[entry.name] = std::move(file);
   }

@@ -80,9 +80,10 @@ void SettleVersion(TQDAPIClient& client, const DownloadRun& run, std::string& ve
 
 // Lists, downloads, checks and unpacks the client's version (its key, branch, application
 // name and version are set) into the download area made by PrepareDownloadArea. Each
-// archive is opened once, without write or delete sharing, as soon as it has arrived: its
-// sum is checked and it is unpacked through that one handle, so nobody can change it in
-// between; only files downloaded and checked in this run are unpacked. Fails the step at the
-// first fatal failure.
+// archive is created by its download and held from then on without write or delete sharing
+// (DownloadFile): its sum is computed as it arrives and it is unpacked through that one
+// handle, so nobody can change it in between; only files downloaded and checked in this run
+// are unpacked, and a failed download or a mismatch leaves nothing under the file's name.
+// Fails the step at the first fatal failure.
 void DownloadPackage(TQDAPIClient& client, const DownloadRun& run, const PackageSteps& steps,
                      StatusSink& sink);

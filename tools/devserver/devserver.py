@@ -19,6 +19,7 @@ It prints its base URL (https://localhost:PORT) on the first line of stdout when
 """
 
 import argparse
+import contextlib
 import copy
 import hashlib
 import http.server
@@ -72,8 +73,12 @@ DEFAULT_ACCOUNTS = {
 #   redirect         every API request is answered with 302 to the same path
 #   stall_download=SECONDS  each file download stops halfway for that long (the client has
 #                    its file open meanwhile), then completes
+#   no_ranges        file downloads ignore Range and answer the whole file with 200
+#   break_download   each file answer closes the connection halfway
+#   break_range      each answer to a range that starts past the first byte closes the
+#                    connection halfway
 FAULTS = ("refuse_key", "bad_checksum", "refuse_download", "non_json", "slow", "redirect",
-          "stall_download")
+          "stall_download", "no_ranges", "break_download", "break_range")
 
 NAME_RE = re.compile(r"^[^/\\\x00-\x1f]{1,200}$")
 CHUNK = 1024 * 1024
@@ -280,7 +285,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def _send_file(self, path, ctype, name=None):
         size = os.path.getsize(path)
-        span = byte_range(self.headers.get("Range"), size)
+        faults = self.state.faults
+        span = None if faults.get("no_ranges") else byte_range(self.headers.get("Range"), size)
         if span == "unsatisfiable":
             return self._send(416, b"", None, {"Content-Range": "bytes */%d" % size})
         start, end = span if span else (0, size - 1)
@@ -295,10 +301,18 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.end_headers()
         if self.command == "HEAD":
             return
-        stall = float(self.state.faults.get("stall_download") or 0)
+        stall = float(faults.get("stall_download") or 0)
+        broken = faults.get("break_download") or (faults.get("break_range") and span and start > 0)
         with open(path, "rb") as f:
             f.seek(start)
             left = end - start + 1
+            if broken:
+                self.wfile.write(f.read(left // 2))
+                self.wfile.flush()
+                self.close_connection = True
+                with contextlib.suppress(OSError):
+                    self.connection.shutdown(socket.SHUT_RDWR)
+                return
             if stall:
                 block = f.read(left // 2)
                 self.wfile.write(block)
