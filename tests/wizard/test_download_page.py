@@ -77,11 +77,11 @@ def test_download_reaches_the_next_page_and_a_second_login_downloads_afresh(setu
     sign_in(setup, "alice", "secret")
     dl = setup.page(DOWNLOAD, all=True, timeout_ms=30000)
     assert dl, setup.log()
-    pending = winelib.window(cls=COMPONENTS, pid=setup.pid, timeout_ms=120000)
-    assert pending, setup.log()
+    components = winelib.window(cls=COMPONENTS, pid=setup.pid, timeout_ms=120000)
+    assert components, setup.log()
     # The next page opens where the download page was, which is hidden, its labels showing the
     # last step of the partner package.
-    assert (pending["rect"]["x"], pending["rect"]["y"]) == (dl["rect"]["x"], dl["rect"]["y"])
+    assert (components["rect"]["x"], components["rect"]["y"]) == (dl["rect"]["x"], dl["rect"]["y"])
     dl = setup.page(DOWNLOAD, all=True)
     assert not dl["visible"]
     shown = texts(dl)
@@ -109,7 +109,7 @@ def test_download_reaches_the_next_page_and_a_second_login_downloads_afresh(setu
     assert winelib.wait(visible=True, cls=LOGIN, pid=setup.pid, all=True)
     winelib.click(cls=LOGIN, pid=setup.pid, id=BTN_NEXT)
     second = winelib.window(cls=COMPONENTS, pid=setup.pid, timeout_ms=120000)
-    assert second and second["hwnd"] != pending["hwnd"], setup.log()
+    assert second and second["hwnd"] != components["hwnd"], setup.log()
     assert len(winelib.windows(cls=DOWNLOAD, pid=setup.pid, all=True)) == 2
     log = setup.log()
     assert log.count("| Auth User...") == 2 and log.count("| Extracting Files...") == 4, "\n".join(log)

@@ -21,7 +21,6 @@ winelib = demo_wizard.winelib
 DOCS = REPO / "docs"
 LOGIN = "TCredentialsForm"
 DOWNLOAD = "TDownloadForm"
-PENDING = "TPendingForm"
 
 # Control ids of the login page.
 WELCOME, TEXT1, LB_USER, ED_USER, LB_PASS, ED_PASS, LB_ERROR, PB_LOGIN, CB_LANG, BTN_NEXT, \
