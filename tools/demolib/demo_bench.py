@@ -107,6 +107,8 @@ def main(argv: list[str]) -> int:
     ap.add_argument("--files", type=int, default=2000)
     ap.add_argument("--file-size", type=int, default=100 * 1024)
     ap.add_argument("--runs", type=int, default=5, help="alternating runs of each; medians count")
+    ap.add_argument("--no-ranges", action="store_true",
+                    help="the server answers byte ranges with the whole file (one stream)")
     a = ap.parse_args(argv)
 
     from devserver import DevServer, make_certificates
@@ -126,6 +128,8 @@ def main(argv: list[str]) -> int:
               f"(built in {time.time() - t0:.1f} s)")
         server = DevServer(str(root), port=localbuild.local_port(), certdir=str(certdir))
         server.start()
+        if a.no_ranges:
+            server.faults["no_ranges"] = True
         exit_codes = []
         try:
             modes = [("one CPU", {0})] if (os.cpu_count() or 1) > 1 else []
