@@ -84,6 +84,9 @@ class Probe:
         win = winelib.window(cls=COMPONENTS, timeout_ms=30000)
         assert win, "the component page did not appear"
         self.pid = win["pid"]
+        # The page is found as soon as its window shows; its controls may still be on their way
+        # (seen on the first program of a new Wine prefix).
+        assert winelib.wait(enabled=True, cls=COMPONENTS, pid=self.pid, id=C_NEXT, timeout_ms=30000)
 
     def page(self, cls):
         return winelib.window(cls=cls, pid=self.pid, all=True, timeout_ms=10000)
