@@ -1,6 +1,5 @@
 #include "workers/install_data_worker.h"
 
-#include <charconv>
 #include <exception>
 #include <utility>
 
@@ -11,6 +10,7 @@
 #include "state/state.h"
 #include "workers/download_phases.h"
 #include "workers/package_download.h"
+#include "workers/proxy_settings_apply.h"
 #include "workers/status_sink.h"
 #include "workers/step_failure.h"
 
@@ -18,30 +18,6 @@ namespace {
 
 DownloadRun WizardRun(const DownloadInput& input) {
   return DownloadRun{DownloadMode::Wizard, DownloadAreaIn(input.TempDir), input.Branch, input.ServerUrl};
-}
-
-// The proxy settings of the run, as the proxy dialog keeps them. A port that is not a
-// decimal number from 1 to 65535 fails the step: the download would otherwise go elsewhere
-// than the administrator said.
-void ApplyProxy(TQDAPIClient& client, const TProxyRecord& proxy) {
-  if (proxy.ProxyAutoDetect) {
-    client.setProxyAutoDetect(true);
-    client.setProxyAutoDetectUsername(proxy.ProxyAutoDetectUsername);
-    client.setProxyAutoDetectPassword(proxy.ProxyAutoDetectPassword);
-    return;
-  }
-  client.setProxyUsername(proxy.ProxyUsername);
-  client.setProxyPassword(proxy.ProxyPassword);
-  client.setProxyServer(proxy.ProxyServer);
-  if (proxy.ProxyPort.empty()) return;
-  int port = 0;
-  const char* end = proxy.ProxyPort.data() + proxy.ProxyPort.size();
-  const auto r = std::from_chars(proxy.ProxyPort.data(), end, port);
-  if (r.ec != std::errc() || r.ptr != end || port < 1 || port > 65535) {
-    WriteLog("| invalid proxy port: " + proxy.ProxyPort);
-    FailStep();
-  }
-  client.setProxyPort(port);
 }
 
 // A client of its own for each worker, with the built-in key, the branch, the application
@@ -53,7 +29,12 @@ std::unique_ptr<TQDAPIClient> MakeClient(const DownloadInput& input, const Trans
   client->setBranch(input.Branch);
   client->setAppname(appname);
   client->setVersion(version);
-  ApplyProxy(*client, input.Proxy);
+  // A port that is no port fails the step: the download would otherwise go elsewhere than
+  // the administrator said.
+  if (!ApplyProxySettings(*client, input.Proxy)) {
+    WriteLog("| invalid proxy port: " + input.Proxy.ProxyPort);
+    FailStep();
+  }
   return client;
 }
 

@@ -1,47 +1,18 @@
 #include "workers/login_worker.h"
 
-#include <charconv>
-
 #include "build_config.h"
 #include "lang/language.h"
 #include "lang/partners.h"
 #include "log/log.h"
 #include "net/lumora_client.h"
 #include "state/state.h"
+#include "workers/proxy_settings_apply.h"
 #include "workers/status_sink.h"
 
 namespace {
 
 constexpr const char kProgress[] = "pbLogin.Position";
 constexpr const char kLabel[] = "lbLoginError.Caption";
-
-// A port as the proxy dialog stores it: decimal digits, 1 to 65535. Anything else keeps
-// the transport's default port.
-bool ReadPort(const std::string& text, int& port) {
-  int value = 0;
-  const char* end = text.data() + text.size();
-  const auto r = std::from_chars(text.data(), end, value);
-  if (r.ec != std::errc() || r.ptr != end || value < 1 || value > 65535) return false;
-  port = value;
-  return true;
-}
-
-void ApplyProxy(TLumoraAPIClient& client, const TProxyRecord& proxy) {
-  if (proxy.ProxyAutoDetect) {
-    client.setProxyAutoDetect(true);
-    client.setProxyAutoDetectUsername(proxy.ProxyAutoDetectUsername);
-    client.setProxyAutoDetectPassword(proxy.ProxyAutoDetectPassword);
-    return;
-  }
-  client.setProxyUsername(proxy.ProxyUsername);
-  client.setProxyPassword(proxy.ProxyPassword);
-  client.setProxyServer(proxy.ProxyServer);
-  if (!proxy.ProxyPort.empty()) {
-    int port = 0;
-    if (ReadPort(proxy.ProxyPort, port)) client.setProxyPort(port);
-    else WriteLog("| Proxy port ignored: " + proxy.ProxyPort);
-  }
-}
 
 }  // namespace
 
@@ -65,7 +36,8 @@ void RunLoginWorker(const LoginInput& input, std::unique_ptr<IHttpTransport> tra
   sink.Status(kProgress, "20", false);
 
   TLumoraAPIClient client(std::move(transport), input.PlatformUrl, input.Username, input.Password);
-  ApplyProxy(client, input.Proxy);
+  // A port that is no port keeps the transport's default port.
+  if (!ApplyProxySettings(client, input.Proxy)) WriteLog("| Proxy port ignored: " + input.Proxy.ProxyPort);
 
   if (!client.login()) {
     sink.Status(kLabel, loginIncorrect + " Message: " + client.lastErrorMsg(), false);
