@@ -62,6 +62,14 @@ bool UnzipArchive(const std::string& archive, HANDLE openArchive, const std::str
   }
 }
 
+int UnzipArchiveQuietly(const std::string& archive, orfzip::fs::File& input, const std::string& destination) {
+  orfzip::TZipEngine zip;
+  PrepareExtract(zip, archive, destination, /*overwrite=*/false, /*ntfs=*/true);
+  zip.ArchiveFile = &input;
+  if (PathExists(destination)) return orfzip::kZipBadParameter;
+  return zip.Extract();
+}
+
 int RunBackupJob(orfzip::TZipEngine& zip, const std::string& archive, const std::string& installRoot,
                  int compressionLevel) {
   zip.ZipFileName = archive;

@@ -15,6 +15,10 @@ bool UnzipArchive(const std::string& archive, const std::string& destination);
 // when its sum was checked), so that what is unpacked is what was checked; `archive` names it
 // in messages.
 bool UnzipArchive(const std::string& archive, HANDLE openArchive, const std::string& destination);
+// Unpacks every entry of the archive read through `input` (named `archive` in messages) into
+// `destination`, which is created and must not exist yet, with the options of UnzipArchive.
+// Nothing is logged: returns the engine's result (0 when every entry was unpacked).
+int UnzipArchiveQuietly(const std::string& archive, orfzip::fs::File& input, const std::string& destination);
 
 // Writes the backup of an install root to `archive` with `zip`: every file below the root
 // (hidden and system files included, folder names and NTFS times kept) except "*.lock";

@@ -58,17 +58,22 @@ struct Part {
   uint64_t last = 0;
 };
 
-// The ranges of the rest, from `from` to the end of a file of `total` bytes.
+// The ranges of the rest, from `from` to the end of a file of `total` bytes: the end first
+// when the rest is large enough to be split, then parts of limits.minPart in order.
 std::vector<Part> SplitRest(uint64_t from, uint64_t total, const RangedDownloadLimits& limits) {
-  const uint64_t rest = total - from;
   const uint64_t minPart = std::max<uint64_t>(limits.minPart, 1);
-  uint64_t count = (rest + minPart - 1) / minPart;
-  count = std::clamp<uint64_t>(count, 1, static_cast<uint64_t>(std::max(limits.maxConnections, 1)));
   std::vector<Part> parts;
+  uint64_t end = total;
+  if (limits.tailRange > 0 && total - from > limits.tailRange + minPart) {
+    parts.push_back({total - limits.tailRange, total - 1});
+    end = total - limits.tailRange;
+  }
+  const uint64_t rest = end - from;
+  const uint64_t count = std::max<uint64_t>((rest + minPart - 1) / minPart, 1);
   const uint64_t each = rest / count;
   uint64_t at = from;
   for (uint64_t i = 0; i < count; ++i) {
-    const uint64_t size = i + 1 == count ? total - at : each;
+    const uint64_t size = i + 1 == count ? end - at : each;
     parts.push_back({at, at + size - 1});
     at += size;
   }
@@ -104,9 +109,10 @@ void FetchPart(IHttpTransport& http, const std::string& url, const Part& part, u
 // Fetches the parts over the transport and its siblings at once; the first failure stops the
 // others and is raised once all have ended.
 void FetchParts(IHttpTransport& http, const std::string& url, const std::vector<Part>& parts, uint64_t total,
-                IDownloadTarget& target, int& connections) {
+                IDownloadTarget& target, const RangedDownloadLimits& limits, int& connections) {
   std::vector<std::unique_ptr<IHttpTransport>> siblings;
-  for (size_t i = 1; i < parts.size(); ++i) {
+  const size_t wanted = std::min<size_t>(parts.size(), static_cast<size_t>(std::max(limits.maxConnections, 1)));
+  for (size_t i = 1; i < wanted; ++i) {
     auto other = http.sibling();
     if (!other) break;
     siblings.push_back(std::move(other));
@@ -116,12 +122,13 @@ void FetchParts(IHttpTransport& http, const std::string& url, const std::vector<
   connections = static_cast<int>(transports.size());
 
   std::atomic<bool> stop{false};
+  std::atomic<size_t> next{0};
   std::mutex mu;
   std::exception_ptr failure;
-  // Each transport fetches the parts i, i + n, i + 2n, ... in turn.
+  // Each transport fetches the next part not yet taken, until none is left.
   auto run = [&](size_t index) {
     try {
-      for (size_t p = index; p < parts.size() && !stop; p += transports.size())
+      for (size_t p = next++; p < parts.size() && !stop; p = next++)
         FetchPart(*transports[index], url, parts[p], total, target, stop);
     } catch (...) {
       std::lock_guard lock(mu);
@@ -176,12 +183,14 @@ RangedDownloadResult DownloadRanged(IHttpTransport& http, const std::string& url
       if (head.contentLength >= 0 && static_cast<uint64_t>(head.contentLength) != expected)
         throw EHTTPError("The server announced " + std::to_string(head.contentLength) + " bytes for the range \"" +
                          head.contentRange + "\"");
+      target.Expect(total);
       return;
     }
     // The whole file in one stream.
     if (head.contentLength >= 0 && static_cast<uint64_t>(head.contentLength) > limits.maxSize)
       throw EHTTPError(TooLarge(static_cast<uint64_t>(head.contentLength)));
     expected = head.contentLength >= 0 ? static_cast<uint64_t>(head.contentLength) : limits.maxSize;
+    if (head.contentLength >= 0) target.Expect(expected);
   };
   auto onData = [&](const char* data, size_t size) {
     if (unsatisfiable) return;  // the body of a 416 is no part of the file
@@ -210,7 +219,7 @@ RangedDownloadResult DownloadRanged(IHttpTransport& http, const std::string& url
     throw EHTTPError("The connection was closed before the whole range arrived (" + std::to_string(received) +
                      " of " + std::to_string(expected) + " bytes)");
   if (expected < total)
-    FetchParts(http, url, SplitRest(expected, total, limits), total, target, result.connections);
+    FetchParts(http, url, SplitRest(expected, total, limits), total, target, limits, result.connections);
   result.size = total;
   return result;
 }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 #include "base/errors.h"
@@ -94,19 +95,11 @@ DownloadFile::DownloadFile(std::string path) : path_(std::move(path)), partial_(
 }
 
 DownloadFile::~DownloadFile() {
-  if (file_) Discard();
+  if (file_ && !kept_) Discard();
   delete hash_;
 }
 
-void DownloadFile::Write(uint64_t offset, const char* data, size_t size) {
-  {
-    // Bytes that continue what was hashed are hashed now; the others are read back later.
-    std::lock_guard lock(mu_);
-    if (offset == hashed_) {
-      hash_->Add(data, size);
-      hashed_ += size;
-    }
-  }
+void DownloadFile::WriteAt(uint64_t offset, const char* data, size_t size) {
   while (size) {
     const DWORD piece = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
     OVERLAPPED at{};
@@ -121,7 +114,114 @@ void DownloadFile::Write(uint64_t offset, const char* data, size_t size) {
   }
 }
 
+void DownloadFile::ReadAt(uint64_t offset, char* data, DWORD size) {
+  while (size) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD got = 0;
+    if (!ReadFile(file_.get(), data, size, &got, &at)) RaiseError("Cannot read " + partial_, GetLastError());
+    if (got == 0) throw EOSError("Cannot read " + partial_ + ": the file is shorter than its download");
+    data += got;
+    size -= got;
+    offset += got;
+  }
+}
+
+uint64_t DownloadFile::ArrivedFrom(uint64_t offset) const {
+  auto it = arrived_.upper_bound(offset);
+  if (it == arrived_.begin()) return offset;
+  --it;
+  return std::max(it->second, offset);
+}
+
+void DownloadFile::Write(uint64_t offset, const char* data, size_t size) {
+  WriteAt(offset, data, size);
+  if (size == 0) return;
+  std::unique_lock lock(mu_);
+  // Record the bytes, joined with the runs they touch.
+  uint64_t first = offset, last = offset + size;
+  auto it = arrived_.upper_bound(first);
+  if (it != arrived_.begin() && std::prev(it)->second >= first) {
+    --it;
+    first = it->first;
+  }
+  while (it != arrived_.end() && it->first <= last) {
+    last = std::max(last, it->second);
+    it = arrived_.erase(it);
+  }
+  arrived_[first] = last;
+  changed_.notify_all();
+  HashArrived(lock, offset, data, size);
+}
+
+// Adds the bytes that continue the sum, as long as there are any: those of this write from
+// memory, those that arrived earlier behind a gap from the file. One thread at a time.
+void DownloadFile::HashArrived(std::unique_lock<std::mutex>& lock, uint64_t offset, const char* data, size_t size) {
+  if (hashing_) return;
+  hashing_ = true;
+  std::vector<char> buffer;
+  try {
+    for (uint64_t upTo = ArrivedFrom(hashed_); upTo > hashed_; upTo = ArrivedFrom(hashed_)) {
+      const uint64_t from = hashed_;
+      uint64_t to = 0;
+      lock.unlock();
+      if (from >= offset && from < offset + size) {
+        to = std::min<uint64_t>(upTo, offset + size);
+        hash_->Add(data + (from - offset), static_cast<size_t>(to - from));
+      } else {
+        to = std::min<uint64_t>(upTo, from + kReadBack);
+        buffer.resize(kReadBack);
+        ReadAt(from, buffer.data(), static_cast<DWORD>(to - from));
+        hash_->Add(buffer.data(), static_cast<size_t>(to - from));
+      }
+      lock.lock();
+      hashed_ = to;
+    }
+  } catch (...) {
+    if (!lock.owns_lock()) lock.lock();
+    hashing_ = false;
+    changed_.notify_all();
+    throw;
+  }
+  hashing_ = false;
+  changed_.notify_all();
+}
+
+void DownloadFile::Expect(uint64_t size) {
+  std::lock_guard lock(mu_);
+  expected_ = size;
+  sizeKnown_ = true;
+  changed_.notify_all();
+}
+
+void DownloadFile::EndArrivals() {
+  std::lock_guard lock(mu_);
+  ended_ = true;
+  changed_.notify_all();
+}
+
+bool DownloadFile::WaitForSize(uint64_t& size) {
+  std::unique_lock lock(mu_);
+  changed_.wait(lock, [&] { return sizeKnown_ || ended_; });
+  size = expected_;
+  return sizeKnown_;
+}
+
+bool DownloadFile::WaitForBytes(uint64_t offset, uint64_t size) {
+  std::unique_lock lock(mu_);
+  changed_.wait(lock, [&] { return ArrivedFrom(offset) - offset >= size || ended_; });
+  return ArrivedFrom(offset) - offset >= size;
+}
+
 void DownloadFile::Complete(uint64_t size) {
+  {
+    std::lock_guard lock(mu_);
+    ended_ = true;
+    if (!sizeKnown_) expected_ = size;
+    sizeKnown_ = true;
+    changed_.notify_all();
+  }
   size_ = size;
   // The name goes with the handle: the file is never closed on its way to its name.
   const std::wstring name = Widen(path_);
@@ -136,28 +236,21 @@ void DownloadFile::Complete(uint64_t size) {
   partial_ = path_;
 }
 
-void DownloadFile::HashFromDisk(uint64_t end) {
-  std::vector<char> buffer(kReadBack);
-  while (hashed_ < end) {
-    const DWORD want = static_cast<DWORD>(std::min<uint64_t>(kReadBack, end - hashed_));
-    OVERLAPPED at{};
-    at.Offset = static_cast<DWORD>(hashed_);
-    at.OffsetHigh = static_cast<DWORD>(hashed_ >> 32);
-    DWORD got = 0;
-    if (!ReadFile(file_.get(), buffer.data(), want, &got, &at)) RaiseError("Cannot read " + partial_, GetLastError());
-    if (got == 0) throw EOSError("Cannot read " + partial_ + ": the file is shorter than its download");
-    hash_->Add(buffer.data(), got);
-    hashed_ += got;
-  }
-}
-
 std::string DownloadFile::Md5() {
-  std::lock_guard lock(mu_);
-  HashFromDisk(size_);
+  std::unique_lock lock(mu_);
+  changed_.wait(lock, [&] { return !hashing_; });
+  std::vector<char> buffer(kReadBack);
+  while (hashed_ < size_) {
+    const DWORD want = static_cast<DWORD>(std::min<uint64_t>(kReadBack, size_ - hashed_));
+    ReadAt(hashed_, buffer.data(), want);
+    hash_->Add(buffer.data(), want);
+    hashed_ += want;
+  }
   return hash_->Hex();
 }
 
 void DownloadFile::Discard() {
+  EndArrivals();
   if (!file_) return;
   FILE_DISPOSITION_INFO dispose{};
   dispose.DeleteFile = TRUE;
@@ -165,5 +258,3 @@ void DownloadFile::Discard() {
   file_.reset();
   if (!marked) DeleteFileW(Widen(partial_).c_str());
 }
-
-UniqueFile DownloadFile::Release() { return std::move(file_); }

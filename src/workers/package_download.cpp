@@ -17,6 +17,7 @@
 #include "state/state.h"
 #include "workers/download_file.h"
 #include "workers/download_names.h"
+#include "workers/unpack_ahead.h"
 #include "workers/status_sink.h"
 #include "workers/step_failure.h"
 
@@ -36,28 +37,40 @@ TFileListArray ListFiles(TQDAPIClient& client, const DownloadRun& run) {
   return files;
 }
 
-// Downloads one listed file into a file of its own, made by the download and held from then
-// on, and checks its MD5 sum, computed as the bytes arrived; a refused or broken download is
-// passed over and leaves nothing behind. Returns the file, open with nobody else allowed to
-// write, delete or rename it, when it was downloaded in this run and its sum matched; empty
-// when the download failed. A mismatch deletes the file and fails the step.
-UniqueFile DownloadAndCheck(TQDAPIClient& client, const DownloadRun& run, const TFileList& entry,
-                            const PackageSteps& steps, StatusSink& sink) {
+// A listed file downloaded in this run whose sum matched, held open with nobody else allowed
+// to write, delete or rename it, and its unpacking begun while it downloaded (if any). The
+// unpacking reads through the file, so it goes first.
+struct CheckedArchive {
+  std::unique_ptr<DownloadFile> file;
+  std::unique_ptr<UnpackAhead> unpack;
+};
+
+// Downloads the `index`th listed file into a file of its own, made by the download and held
+// from then on, unpacks it aside as its bytes arrive, and checks its MD5 sum, computed as the
+// bytes arrived; a refused or broken download is passed over and leaves nothing behind (its
+// file and what was unpacked of it are deleted). Returns the checked archive, or one without
+// a file when the download failed. A mismatch deletes both and fails the step.
+CheckedArchive DownloadAndCheck(TQDAPIClient& client, const DownloadRun& run, const TFileList& entry, size_t index,
+                                const PackageSteps& steps, StatusSink& sink) {
   const std::string path = run.area + "\\" + entry.name;
   std::unique_ptr<DownloadFile> file;
   try {
     file = std::make_unique<DownloadFile>(path);
   } catch (const std::exception& e) {
     WriteLog(e.what());
-    return UniqueFile();
+    return {};
   }
+  // Declared after the file, so that it ends (and stops reading) before the file is closed.
+  std::unique_ptr<UnpackAhead> unpack;
+  const std::string aside = UnpackAhead::FolderFor(run.area, index);
+  if (!PathExists(aside)) unpack = std::make_unique<UnpackAhead>(*file, path, aside);
   uint64_t size = 0;
-  if (!client.update_downloadFile(entry.name, *file, size)) return UniqueFile();
+  if (!client.update_downloadFile(entry.name, *file, size)) return {};
   try {
     file->Complete(size);
   } catch (const std::exception& e) {
     WriteLog(e.what());
-    return UniqueFile();
+    return {};
   }
   WriteLog("| " + steps.checkMD5Text);
   sink.Status(kDownloadLabel, steps.checkMD5Text, false);
@@ -68,17 +81,33 @@ UniqueFile DownloadAndCheck(TQDAPIClient& client, const DownloadRun& run, const 
   } catch (const std::exception& e) {
     FailDownload(run, "Cannot check " + path + ": " + e.what());
   }
-  if (sum == text::ToLower(entry.checksum)) return file->Release();
+  if (sum == text::ToLower(entry.checksum)) {
+    file->Keep();
+    return {std::move(file), std::move(unpack)};
+  }
   WriteLog("| " + steps.checksumIncorrectText);
   if (FileExists(path)) {
     WriteLog("File exists " + path);
     WriteLog("FileSize " + std::to_string(FileSizeOf(path)));
   }
-  // Nothing that failed its check stays under the archive's name.
+  // Nothing that failed its check stays, neither under the archive's name nor unpacked.
+  unpack.reset();
   file->Discard();
   if (run.mode == DownloadMode::Silent) WriteLog(steps.checksumIncorrectText + entry.name);
   sink.Status(kDownloadLabel, steps.checksumIncorrectText + entry.name, false);
   FailStep();
+}
+
+// Puts the checked archive's content into `folder`: the tree unpacked while it downloaded
+// when that ended well and the folder is free, otherwise the archive unpacked now through
+// the handle it was checked through (UnzipArchive empties the folder first). An archive that
+// fails to unpack leaves no part of its content there.
+bool PlaceUnpacked(CheckedArchive& archive, const std::string& path, const std::string& folder) {
+  if (archive.unpack && !PathExists(folder) && archive.unpack->Finish() && archive.unpack->MoveTo(folder)) return true;
+  archive.unpack.reset();
+  if (UnzipArchive(path, archive.file->Handle(), folder)) return true;
+  if (DirectoryExists(folder)) DeleteTree(folder);
+  return false;
 }
 
 }  // namespace
@@ -144,14 +173,15 @@ void DownloadPackage(TQDAPIClient& client, const DownloadRun& run, const Package
   WriteLog("| " + steps.downloadingLog);
   sink.Status(kDownloadLabel, steps.downloadingLabel, false);
   // The checked files, each held open from its check to its unpacking.
-  std::map<std::string, UniqueFile> verified;
-  for (const auto& entry : files) {
+  std::map<std::string, CheckedArchive> verified;
+  for (size_t i = 0; i < files.size(); ++i) {
+    const TFileList& entry = files[i];
     steps.logFile(entry);
     sink.Status(kDownloadLabel, steps.downloadFileLabel + entry.name, false);
     // A name listed twice: the later download takes the place of the earlier one.
     if (verified.erase(entry.name)) DeleteFileW(Widen(run.area + "\\" + entry.name).c_str());
-    if (UniqueFile file = DownloadAndCheck(client, run, entry, steps, sink))
-      verified[entry.name] = std::move(file);
+    CheckedArchive checked = DownloadAndCheck(client, run, entry, i, steps, sink);
+    if (checked.file) verified[entry.name] = std::move(checked);
   }
 
   WriteLog("| " + steps.extractingLog);
@@ -159,11 +189,9 @@ void DownloadPackage(TQDAPIClient& client, const DownloadRun& run, const Package
   sink.Status(kDownloadProgress, "90", false);
   for (const auto& entry : files) {
     const std::string folder = run.area + "\\" + silent::ArchiveFolderName(entry.name);
-    // Only files checked in this run are unpacked, through the handle they were checked
-    // through. UnzipArchive empties the folder first.
+    // Only files checked in this run are unpacked, from the bytes that were checked.
     const auto checked = verified.find(entry.name);
-    if (checked == verified.end() ||
-        !UnzipArchive(run.area + "\\" + entry.name, checked->second.get(), folder)) {
+    if (checked == verified.end() || !PlaceUnpacked(checked->second, run.area + "\\" + entry.name, folder)) {
       WriteLog("| " + steps.extractErrorText);
       if (steps.exitLineOnExtractError) WriteLog("exit");
       sink.Status(kDownloadLabel, steps.extractErrorText, false);

@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "base/errors.h"
 #include "net/ranged_download.h"
@@ -23,6 +25,8 @@ struct RangeServer {
   bool wrongLaterRange = false;  // ranges after the first come back shifted by one byte
   bool breakLaterRange = false;  // ranges after the first stop halfway
   std::atomic<int> requests{0};
+  std::mutex askedMu;
+  std::vector<uint64_t> asked;  // the first byte of each request, in the order they came
   std::atomic<int> running{0};
   std::atomic<int> mostAtOnce{0};
 };
@@ -56,6 +60,10 @@ class RangeTransport : public IHttpTransport {
     bool ranged = false;
     if (s.ranges && headers.rfind(prefix, 0) == 0) {
       first = std::stoull(headers.substr(prefix.size()));
+      {
+        std::lock_guard lock(s.askedMu);
+        s.asked.push_back(first);
+      }
       last = std::min<uint64_t>(std::stoull(headers.substr(headers.find('-') + 1)), s.file.size() - 1);
       if (s.file.empty() || first >= s.file.size()) {
         head.status = 416;
@@ -107,6 +115,10 @@ class RangeTransport : public IHttpTransport {
 
 class MemoryTarget : public IDownloadTarget {
  public:
+  void Expect(uint64_t size) override {
+    std::lock_guard lock(mu);
+    if (written == 0) expected = static_cast<int64_t>(size);
+  }
   void Write(uint64_t offset, const char* data, size_t size) override {
     std::lock_guard lock(mu);
     if (bytes.size() < offset + size) bytes.resize(offset + size);
@@ -116,6 +128,7 @@ class MemoryTarget : public IDownloadTarget {
   std::mutex mu;
   std::string bytes;
   uint64_t written = 0;
+  int64_t expected = -1;  // the size told before the first byte arrived
 };
 
 std::string Pattern(size_t size) {
@@ -160,7 +173,41 @@ TEST(RangedDownload, ArrivesWholeOverTheConnectionsTheServerAllows) {
     EXPECT_EQ(target.written, c.size);  // every byte once
     EXPECT_TRUE(target.bytes == server.file);
     EXPECT_LE(server.mostAtOnce.load(), 4);
+    EXPECT_EQ(target.expected, static_cast<int64_t>(c.size));  // the size comes before the bytes
   }
+}
+
+// The file's end (where a ZIP archive keeps its directory) is asked for right after the first
+// range, then the rest in the file's order, so that a reader following the bytes from the
+// start finds them with few gaps.
+TEST(RangedDownload, AsksForTheEndFirstThenTheRestInOrder) {
+  RangeServer server;
+  server.file = Pattern(20 * 1024 * 1024 + 5);
+  RangeTransport http(server);
+  MemoryTarget target;
+  RangedDownloadLimits limits = SmallLimits();
+  limits.tailRange = 64 * 1024;
+  const RangedDownloadResult r = DownloadRanged(http, "https://x/f", target, limits);
+  EXPECT_TRUE(target.bytes == server.file);
+  EXPECT_EQ(r.connections, 4);
+  ASSERT_GE(server.asked.size(), 4u);
+  EXPECT_EQ(server.asked[0], 0u);
+  // Each connection takes the next part, so the order in which the requests reach the server
+  // differs from the parts' order only among requests made at about the same time (at most
+  // one per connection).
+  const uint64_t tail = server.file.size() - limits.tailRange;
+  std::vector<uint64_t> rest(server.asked.begin() + 1, server.asked.end());
+  const auto tailAt = std::find(rest.begin(), rest.end(), tail);
+  ASSERT_NE(tailAt, rest.end());
+  EXPECT_LT(tailAt - rest.begin(), r.connections);
+  rest.erase(tailAt);
+  std::vector<uint64_t> sorted = rest;
+  std::sort(sorted.begin(), sorted.end());
+  for (size_t i = 0; i < rest.size(); ++i) {
+    const auto place = std::find(sorted.begin(), sorted.end(), rest[i]) - sorted.begin();
+    EXPECT_LT(std::abs(static_cast<long>(place) - static_cast<long>(i)), r.connections) << "request " << i;
+  }
+  EXPECT_EQ(rest.size(), 20u);  // (20 MiB + 5 - 256 KiB - 64 KiB) in parts of 1 MiB
 }
 
 TEST(RangedDownload, ARefusalIsReturnedAndNothingWritten) {

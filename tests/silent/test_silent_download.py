@@ -2,10 +2,14 @@
 large archive over several connections where the server answers ranges and over one stream
 where it does not, the same result either way; a checksum mismatch and a broken download
 (ranged or not) fail as before and leave nothing under the archive's names and nothing
-unpacked; nobody else can open the archive for writing while it downloads."""
+unpacked; so does an archive whose directory or whose last entry is damaged (with a matching
+sum), which the program has begun to unpack while it downloaded; nobody else can open the
+archive for writing while it downloads."""
 from __future__ import annotations
 
 import os
+import shutil
+import struct
 import subprocess
 import sys
 import zipfile
@@ -27,8 +31,10 @@ ARGS = ["-silent", "/username", "demo", "/password", "secret"]
 STAGING_WIN = inst.TEMP_WIN + r"\Orfeda"
 ARCHIVE_WIN = STAGING_WIN + "\\" + release.RELEASE_ARCHIVE
 UNPACKED_WIN = STAGING_WIN + "\\" + release.RELEASE_ARCHIVE.rsplit(".", 1)[0]
+# Where the archive is unpacked while it downloads, before its sum was checked.
+ASIDE_WIN = STAGING_WIN + r"\.unpacking-0"
 # 24 files of 1 MiB, stored: an archive of about 24 MiB, which the program fetches as its
-# first range (1 MiB) and three more ranges at once.
+# first range (1 MiB), its end (1 MiB) and three more ranges.
 LATEST = "2.5.0.0"
 LARGE = {"extra_files": 24, "extra_file_size": 1024 * 1024}
 
@@ -92,10 +98,35 @@ def range_of(headers: dict) -> str:
 
 def nothing_left() -> list[str]:
     """What a failed download left under the archive's names or unpacked."""
-    return [p for p in (ARCHIVE_WIN, ARCHIVE_WIN + ".part", UNPACKED_WIN) if inst.host_path(p).exists()]
+    return [p for p in (ARCHIVE_WIN, ARCHIVE_WIN + ".part", UNPACKED_WIN, ASIDE_WIN) if inst.host_path(p).exists()]
 
 
-@pytest.mark.parametrize("faults,ranges", [(None, ["bytes=0-1048575", 3]), ({"no_ranges": True}, None)],
+def damaged_release(large_release: Path, name: str) -> Path:
+    """A copy of the large release whose archive is damaged after it was made, so that the
+    server lists it with the sum of its damaged bytes: "directory" spoils the signature of
+    the central directory's last record, "last-entry" a byte of the last file's data (its
+    CRC then fails, after every other file was unpacked)."""
+    root = large_release.parent / f"damaged-{name}"
+    if root.exists():
+        return root
+    shutil.copytree(large_release, root)
+    archive = root / "stable" / "orfeda_2018" / LATEST / release.RELEASE_ARCHIVE
+    data = bytearray(archive.read_bytes())
+    with zipfile.ZipFile(archive) as z:
+        infos = sorted(z.infolist(), key=lambda i: i.header_offset)
+    if name == "directory":
+        at = data.rfind(b"PK\x01\x02")
+    else:
+        last = infos[-1]
+        name_len, extra_len = struct.unpack_from("<HH", data, last.header_offset + 26)
+        at = last.header_offset + 30 + name_len + extra_len + last.compress_size // 2
+        assert last.compress_size > 0
+    data[at] ^= 0xFF
+    archive.write_bytes(bytes(data))
+    return root
+
+
+@pytest.mark.parametrize("faults,ranges", [(None, ["bytes=0-1048575", 4]), ({"no_ranges": True}, None)],
                          ids=["ranged", "server-without-ranges"])
 def test_large_release_installs_the_same_with_or_without_ranges(build, certdir, large_release, clean,
                                                                 faults, ranges):
@@ -122,6 +153,9 @@ def test_large_release_installs_the_same_with_or_without_ranges(build, certdir, 
         spans = sorted((int(a.split("=")[1].split("-")[0]), int(a.split("-")[1])) for a in asked)
         assert spans[0][0] == 0 and spans[-1][1] == size - 1
         assert all(b[0] == a[1] + 1 for a, b in zip(spans, spans[1:])), spans
+        # The end of the archive (its directory) is asked for before the rest.
+        assert any(a.endswith(f"-{size - 1}") for a in asked[1:1 + 4]), asked
+    assert not inst.host_path(ASIDE_WIN).exists()
 
 
 @pytest.mark.parametrize("faults,ending", [
@@ -142,6 +176,60 @@ def test_a_failed_download_leaves_nothing(build, certdir, large_release, clean, 
                    for line in result.log), "\n".join(result.log[-20:])
     assert nothing_left() == []
     assert not inst.host_path(inst.DEFAULT_ROOT_WIN).exists()
+
+
+@pytest.mark.parametrize("damage", ["directory", "last-entry"])
+@pytest.mark.parametrize("faults", [None, {"no_ranges": True}], ids=["ranged", "server-without-ranges"])
+def test_a_damaged_archive_with_a_matching_sum_leaves_nothing(build, certdir, large_release, clean, damage,
+                                                              faults):
+    result, _ = run(damaged_release(large_release, damage), certdir, faults)
+    assert result.exit_code == 1603, "\n".join(result.log[-20:])
+    assert result.log[-2:] == ["| error extracting!", "exit"], "\n".join(result.log[-12:])
+    # The engine's reason, as before the download and the unpacking overlapped.
+    assert any(line.startswith("Ziperror : ") for line in result.log), "\n".join(result.log[-12:])
+    assert [p for p in nothing_left() if p != ARCHIVE_WIN] == []
+    assert not inst.host_path(inst.DEFAULT_ROOT_WIN).exists()
+
+
+class Watch:
+    """Looks at the download area every 50 ms during a run: whether the partial archive, the
+    folder unpacked aside (with files in it) and the archive's folder exist."""
+
+    def __init__(self):
+        import threading
+        self.seen: list[tuple[bool, bool, bool]] = []
+        self._stop = threading.Event()
+        self._thread = threading.Thread(target=self._look, daemon=True)
+        self._thread.start()
+
+    def _look(self):
+        part, aside, unpacked = (inst.host_path(p) for p in (ARCHIVE_WIN + ".part", ASIDE_WIN, UNPACKED_WIN))
+        while not self._stop.wait(0.05):
+            files = aside.is_dir() and any(f for _, _, f in os.walk(aside))
+            self.seen.append((part.exists(), files, unpacked.exists()))
+
+    def wait(self, timeout):
+        self._stop.set()
+        self._thread.join(timeout)
+
+
+def test_the_archive_is_unpacked_aside_while_it_downloads(build, certdir, large_release, clean):
+    watch = None
+
+    def start():
+        nonlocal watch
+        watch = Watch()
+        return watch
+
+    # Every answer stalls halfway for 2 s, so the download is seen half done.
+    result, _ = run(large_release, certdir, {"stall_download": 2}, during=start)
+    assert result.exit_code == 0, "\n".join(result.log[-20:])
+    # Files were unpacked aside while the archive was still downloading...
+    assert (True, True, False) in watch.seen, watch.seen
+    # ...and its folder appeared only once the archive was complete and checked.
+    assert not any(part and unpacked for part, _, unpacked in watch.seen), watch.seen
+    assert not inst.host_path(ASIDE_WIN).exists()
+    assert (inst.host_path(inst.DEFAULT_ROOT_WIN) / "data").is_dir()
 
 
 def test_nobody_can_write_the_archive_while_it_downloads(build, certdir, large_release, clean, tmp_path):
