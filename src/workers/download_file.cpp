@@ -26,7 +26,7 @@ namespace {
   throw EOSError(what + ": " + SystemErrorText(error));
 }
 
-constexpr DWORD kReadBack = 1u << 20;  // bytes per read when hashing from the disk
+constexpr DWORD kReadBack = 256u << 10;  // bytes per read when hashing from the disk
 
 }  // namespace
 
