@@ -66,7 +66,7 @@ class THTTP : public IHttpTransport {
   // Largest answer body kept in memory as text; a longer text answer fails the request.
   static constexpr size_t kMaxTextAnswer = 64u * 1024 * 1024;
   // Size of each read of the answer body.
-  static constexpr size_t kReadBufferSize = 1024u * 1024;
+  static constexpr size_t kReadBufferSize = 256u * 1024;
 
  private:
   struct Impl;
