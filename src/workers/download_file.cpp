@@ -136,8 +136,17 @@ uint64_t DownloadFile::ArrivedFrom(uint64_t offset) const {
 }
 
 void DownloadFile::Write(uint64_t offset, const char* data, size_t size) {
-  WriteAt(offset, data, size);
   if (size == 0) return;
+  {
+    // Each byte is written once: what the sum was computed over and what the unpacking read
+    // are then the same bytes.
+    std::lock_guard lock(mu_);
+    auto next = arrived_.upper_bound(offset);
+    const bool before = next != arrived_.begin() && std::prev(next)->second > offset;
+    if (before || (next != arrived_.end() && next->first < offset + size))
+      throw EOSError("Cannot write " + partial_ + ": bytes at " + std::to_string(offset) + " arrived twice");
+  }
+  WriteAt(offset, data, size);
   std::unique_lock lock(mu_);
   // Record the bytes, joined with the runs they touch.
   uint64_t first = offset, last = offset + size;
