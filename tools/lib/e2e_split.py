@@ -4,8 +4,8 @@
     e2e_split.py N FILE...     prints "<shard> <file>" lines, shards numbered from 1
 
 A file stays whole in one shard (its module fixtures are shared by its tests). The times
-below are what each file took alone on the 2-CPU CI machine (pytest --durations, seconds,
-rounded); a file not listed counts as DEFAULT. Measure again when a file's time changes a
+below are what each file took in one pytest run on the 2-CPU CI machine (pytest --durations,
+seconds, without the build of build/win32-local); a file not listed counts as DEFAULT. Measure again when a file's time changes a
 lot: a badly balanced split only costs time, never a test.
 """
 from __future__ import annotations
@@ -14,6 +14,21 @@ import sys
 from pathlib import PurePosixPath
 
 SECONDS = {
+    "choice_pages/test_choice_pages.py": 170,
+    "dialogs/test_dialogs.py": 57,
+    "net_transport/test_clients_wine.py": 15,
+    "net_transport/test_devserver.py": 2,
+    "net_transport/test_transport_wine.py": 30,
+    "silent/test_silent_download.py": 50,
+    "silent/test_silent_install.py": 110,
+    "startup/test_startup_wine.py": 18,
+    "wintools/test_wintool.py": 50,
+    "wizard/test_download_page.py": 111,
+    "wizard/test_install_pages.py": 113,
+    "wizard/test_interactive_install.py": 107,
+    "wizard/test_login_page.py": 128,
+    "wizard/test_update_pages.py": 69,
+    "zip/test_zip_tools.py": 40,
 }
 DEFAULT = 60
 
