@@ -7,7 +7,7 @@
 # tests' local servers listen on the port built into build/win32-local, so each shard runs in
 # a network namespace of its own with only its loopback. Without one (not root) the tests run
 # in one shard, one file after the other as before. ORFEDA_TEST_SHARDS sets the number
-# (default 2; 1 runs them in one pytest as before).
+# (default 1: one pytest as before, until a whole sharded run has passed here; 2 for two).
 
 E2E_SHARD_PREFIXES=()
 E2E_SHARD_DISPLAYS=()
@@ -21,7 +21,7 @@ e2e_isolation() {
 }
 
 e2e_shard_count() {
-  local n=${ORFEDA_TEST_SHARDS:-2}
+  local n=${ORFEDA_TEST_SHARDS:-1}
   case "$n" in '' | *[!0-9]* | 0) n=1 ;; esac
   if [ "$n" -gt 1 ] && [ -z "$(e2e_isolation)" ]; then
     echo "NOTE: no network namespace for the test shards here (needs root): one shard" >&2
@@ -56,11 +56,14 @@ e2e_run_shards() {
   iso=$(e2e_isolation)
   for ((i = 2; i <= n; i++)); do
     wait "${E2E_SHARD_READY[$((i - 1))]}" || { echo "Wine prefix of shard $i failed" >&2; return 1; }
-    local p=${E2E_SHARD_PREFIXES[$((i - 1))]}
-    WINEPREFIX=$p wineserver -p >/dev/null 2>&1 </dev/null &
-    STARTED_PIDS+=($!)
-    STARTED_PREFIXES+=("$p")
-    WINEPREFIX=$p DISPLAY=${E2E_SHARD_DISPLAYS[$((i - 1))]} wine cmd /c exit >/dev/null 2>&1 </dev/null
+  done
+  # Wine makes a program's sockets in the wineserver, so each shard's wineserver (and Wine's
+  # services) must start inside the shard's network namespace: the one tools/test started
+  # for the Windows tests is ended here.
+  for ((i = 1; i <= n; i++)); do
+    WINEPREFIX=${E2E_SHARD_PREFIXES[$((i - 1))]} wineserver -k >/dev/null 2>&1
+    WINEPREFIX=${E2E_SHARD_PREFIXES[$((i - 1))]} wineserver -w >/dev/null 2>&1
+    STARTED_PREFIXES+=("${E2E_SHARD_PREFIXES[$((i - 1))]}")
   done
   local -a pids logs lists
   mkdir -p "$ROOT/build/pytest"
@@ -73,7 +76,10 @@ e2e_run_shards() {
     logs+=("$log")
     echo "shard $i/$n: ${#files[@]} files (${files[*]#"$ROOT/tests/"}), output in ${log#"$ROOT/"}"
     WINEPREFIX=$p ORFEDA_WINEPREFIX=$p DISPLAY=${E2E_SHARD_DISPLAYS[$((i - 1))]} ORFEDA_E2E_SHARD=$i \
-      $iso bash -c 'ip link set lo up && exec "$@"' shard \
+      $iso bash -c 'ip link set lo up || exit 1
+        wineserver -p >/dev/null 2>&1 </dev/null &
+        wine cmd /c exit >/dev/null 2>&1 </dev/null
+        exec "$@"' shard \
       /usr/bin/python3 -m pytest -q -p no:cacheprovider --import-mode=importlib \
       --rootdir "$ROOT/tests" --basetemp "$ROOT/build/pytest/shard$i" "${files[@]}" \
       >"$log" 2>&1 </dev/null &
