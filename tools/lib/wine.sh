@@ -8,6 +8,7 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
 
 STARTED_PIDS=()
+STARTED_PREFIXES=()  # further prefixes whose wineserver stop_started ends
 
 # The Windows architecture the tests build for. setup.exe ships as a 32-bit program, and
 # 32-bit Wine needs the kernel's 32-bit support; a machine booted without it (the 32-bit
@@ -63,22 +64,30 @@ wine_start_server() {
   wine cmd /c exit >/dev/null 2>&1 </dev/null
 }
 
-# Starts Xvfb on a free display unless DISPLAY is already set.
+# Starts Xvfb on a free display unless DISPLAY is already set. Xvfb picks the number itself
+# (-displayfd), so runs that start at the same moment never meet on one display.
 xvfb_start() {
   if [ -n "${DISPLAY:-}" ]; then return 0; fi
-  local n=91
-  while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  local numfile n=""
+  numfile=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$numfile" >/dev/null 2>&1 &
   STARTED_PIDS+=($!)
+  for _ in $(seq 100); do
+    n=$(tr -dc 0-9 <"$numfile")
+    [ -n "$n" ] && [ -e "/tmp/.X11-unix/X$n" ] && break
+    n=""
+    sleep 0.1
+  done
+  rm -f "$numfile"
+  if [ -z "$n" ]; then echo "Xvfb did not start" >&2; return 1; fi
   export DISPLAY=":$n"
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && return 0; sleep 0.1; done
-  echo "Xvfb did not start on :$n" >&2
-  return 1
 }
 
 # Ends what this script started, by pid, and then the prefix's wineserver.
 stop_started() {
   wineserver -k >/dev/null 2>&1 || true
+  for p in "${STARTED_PREFIXES[@]}"; do WINEPREFIX=$p wineserver -k >/dev/null 2>&1 || true; done
+  STARTED_PREFIXES=()
   for pid in "${STARTED_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
   for pid in "${STARTED_PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
   STARTED_PIDS=()
