@@ -53,6 +53,13 @@ wine_prepare_prefix() {
     wine reg add 'HKLM\Software\Microsoft\Net Framework Setup\NDP\v4' /reg:32 /f >/dev/null 2>&1 &&
       wineserver -w && touch "$WINEPREFIX/.orfeda-ready"
   fi
+  # Wine makes the user's own folders (Desktop, Documents, ...) links to the Unix home, so
+  # every prefix on the machine would share one desktop, and a test in one prefix would see or
+  # remove the links a test in another made. They become folders of the prefix instead.
+  local d
+  for d in "$WINEPREFIX"/drive_c/users/*/*; do
+    if [ -L "$d" ]; then rm -f "$d" && mkdir -p "$d"; fi
+  done
 }
 
 # Keeps one wineserver alive for the run (later starts are much faster).
