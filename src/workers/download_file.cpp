@@ -179,10 +179,7 @@ void DownloadFile::HashArrived(std::unique_lock<std::mutex>& lock, uint64_t offs
         to = std::min<uint64_t>(upTo, offset + size);
         hash_->Add(data + (from - offset), static_cast<size_t>(to - from));
       } else {
-        to = std::min<uint64_t>(upTo, from + kReadBack);
-        buffer.resize(kReadBack);
-        ReadAt(from, buffer.data(), static_cast<DWORD>(to - from));
-        hash_->Add(buffer.data(), static_cast<size_t>(to - from));
+        to = HashFromFile(from, upTo, buffer);
       }
       lock.lock();
       hashed_ = to;
@@ -195,6 +192,14 @@ void DownloadFile::HashArrived(std::unique_lock<std::mutex>& lock, uint64_t offs
   }
   hashing_ = false;
   changed_.notify_all();
+}
+
+uint64_t DownloadFile::HashFromFile(uint64_t from, uint64_t upTo, std::vector<char>& buffer) {
+  const uint64_t to = std::min<uint64_t>(upTo, from + kReadBack);
+  buffer.resize(kReadBack);
+  ReadAt(from, buffer.data(), static_cast<DWORD>(to - from));
+  hash_->Add(buffer.data(), static_cast<size_t>(to - from));
+  return to;
 }
 
 void DownloadFile::Expect(uint64_t size) {
@@ -248,13 +253,8 @@ void DownloadFile::Complete(uint64_t size) {
 std::string DownloadFile::Md5() {
   std::unique_lock lock(mu_);
   changed_.wait(lock, [&] { return !hashing_; });
-  std::vector<char> buffer(kReadBack);
-  while (hashed_ < size_) {
-    const DWORD want = static_cast<DWORD>(std::min<uint64_t>(kReadBack, size_ - hashed_));
-    ReadAt(hashed_, buffer.data(), want);
-    hash_->Add(buffer.data(), want);
-    hashed_ += want;
-  }
+  std::vector<char> buffer;
+  while (hashed_ < size_) hashed_ = HashFromFile(hashed_, size_, buffer);
   return hash_->Hex();
 }
 

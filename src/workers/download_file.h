@@ -13,6 +13,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "base/handles.h"
 #include "net/ranged_download.h"
@@ -59,6 +60,9 @@ class DownloadFile final : public IDownloadTarget {
   void WriteAt(uint64_t offset, const char* data, size_t size);
   void ReadAt(uint64_t offset, char* data, DWORD size);
   void HashArrived(std::unique_lock<std::mutex>& lock, uint64_t offset, const char* data, size_t size);
+  // Hashes the bytes from `from` read back from the file, at most one buffer's worth and not
+  // beyond `upTo`; returns where it stopped.
+  uint64_t HashFromFile(uint64_t from, uint64_t upTo, std::vector<char>& buffer);
   uint64_t ArrivedFrom(uint64_t offset) const;
 
   std::string path_;
