@@ -93,7 +93,7 @@ def env():
     e = dict(os.environ)
     e["WINEPREFIX"] = str(PREFIX)
     e.setdefault("WINEDEBUG", "-all")
-    e.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=")
+    e.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=;winemenubuilder.exe=d")
     e["LANG"] = e["LC_ALL"] = "en_US.UTF-8"
     return e
 

@@ -15,6 +15,7 @@ import statistics
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 from pathlib import Path
 
@@ -62,6 +63,37 @@ def baseline(url: str, cafile: Path, work: Path, version: str, pversion: str,
             subprocess.run([*launcher, "cp", "-r", str(folder / "files") + "/.", str(dest)], check=True)
             steps["cp"] += time.time() - t
     return {"seconds": time.time() - start, "steps": steps}
+
+
+class PhaseWatch:
+    """Splits one setup.exe run into its phases from outside, by what appears in the download
+    area: the release's download file (sign-in and listing are done), the partner package's
+    folder (both packages downloaded, checked and unpacked); the rest of the run is the
+    installation itself (scripts, files, driver packages, registry records, links)."""
+
+    def __init__(self) -> None:
+        area = inst.host_path(inst.TEMP_WIN) / "Orfeda"
+        self.marks = {"download": area / (release.RELEASE_ARCHIVE + ".part"),
+                      "unpacked": area / Path(release.PARTNER_ARCHIVE).stem}
+        self.seen: dict[str, float] = {}
+        self.start = time.time()
+        self._stop = threading.Event()
+        self._thread = threading.Thread(target=self._watch, daemon=True)
+        self._thread.start()
+
+    def _watch(self) -> None:
+        # 10 ms steps: the servers' threads share this process and its CPU.
+        while not self._stop.wait(0.01):
+            for name, path in self.marks.items():
+                if name not in self.seen and path.exists():
+                    self.seen[name] = time.time() - self.start
+
+    def phases(self, seconds: float) -> dict[str, float]:
+        self._stop.set()
+        self._thread.join()
+        download = self.seen.get("download", float("nan"))
+        unpacked = self.seen.get("unpacked", float("nan"))
+        return {"sign-in": download, "data": unpacked - download, "install": seconds - unpacked}
 
 
 def wineservers() -> list[int]:
@@ -144,10 +176,12 @@ def main(argv: list[str]) -> int:
                                           launcher))
                     shutil.rmtree(base_dir)
                     inst.clean_installation()
+                    watch = PhaseWatch()
                     res = inst.run_setup(["-silent", "/username", "bench", "/password", "bench"],
                                          timeout=1800, launcher=launcher)
                     # The next run's clean-up removes the log: keep its text now.
                     res.raw_log = res.log_path.read_bytes().decode("cp1252", "replace") if res.log_path else ""
+                    res.phases = watch.phases(res.seconds)
                     results.append(res)
                     exit_codes.append(res.exit_code)
                     print(f"  {title}, run {run + 1}: setup.exe {res.seconds:.2f} s, "
@@ -173,6 +207,16 @@ def report(title: str, results: list, bases: list[dict], runs: int) -> None:
           f"(medians of {runs}), ratio {setup / native if native else float('nan'):.2f}")
     print("  native phases   : " + ", ".join(
         f"{k} {median([b['steps'][k] for b in bases]):.2f} s" for k in bases[0]["steps"]))
+    # The same work side by side: what the native pipeline does besides the data work is its
+    # API calls (sign-in and listing); the installation's scripts, driver packages, registry
+    # records and links have no native counterpart.
+    native_data = median([sum(b["steps"].values()) for b in bases])
+    native_api = median([b["seconds"] - sum(b["steps"].values()) for b in bases])
+    ph = {k: median([r.phases[k] for r in results]) for k in ("sign-in", "data", "install")}
+    print(f"  setup.exe phases: start-up and sign-in {ph['sign-in']:.2f} s (native API calls {native_api:.2f} s), "
+          f"download, MD5 and unpacking {ph['data']:.2f} s (native {native_data:.2f} s, ratio "
+          f"{ph['data'] / native_data if native_data else float('nan'):.2f}), "
+          f"installation {ph['install']:.2f} s")
     print(f"  peak working set: {max(r.peak_working_set for r in results) / 1048576:.1f} MB, "
           f"peak private bytes: {max(r.peak_private for r in results) / 1048576:.1f} MB")
     # Where setup's time went in its median run, from the log's time stamps.

@@ -5,7 +5,9 @@
 ROOT=${ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
 export WINEPREFIX=${ORFEDA_WINEPREFIX:-$ROOT/build/wine/prefix}
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
+# No Mono or Gecko installer prompts, and no winemenubuilder: Wine would otherwise copy every
+# link a test makes into the Linux desktop's menus of the user running the tests.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml=;winemenubuilder.exe=d"}
 
 STARTED_PIDS=()
 STARTED_PREFIXES=()  # further prefixes whose wineserver stop_started ends
