@@ -158,6 +158,8 @@ def main(argv: list[str]) -> int:
         archive = root / "stable" / release.APPNAME / "2.5.0.0" / release.RELEASE_ARCHIVE
         print(f"release: {a.files} files of {a.file_size} bytes, archive {archive.stat().st_size / 1e6:.1f} MB "
               f"(built in {time.time() - t0:.1f} s)")
+        arch = os.environ.get("ORFEDA_WINDOWS_ARCH", "i686")
+        print(f"setup.exe built for {arch} ({'32' if arch == 'i686' else '64'}-bit Wine)")
         server = DevServer(str(root), port=localbuild.local_port(), certdir=str(certdir))
         server.start()
         if a.no_ranges:
