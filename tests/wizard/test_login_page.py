@@ -165,6 +165,13 @@ def test_existing_installation(build, server, hive, command, with_exe):
         subprocess.run(["wine", "reg", "add", rf"{key_hive}\{UNINSTALL}", "/v", "UninstallString", "/t",
                         "REG_SZ", "/d", command.format(root=key_root), "/f", "/reg:64"], env=winelib.env(),
                        check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+    if "HKCU" in entries:
+        # Wine shows a 32-bit program HKCU\Software\Wow6432Node as its HKCU\Software once that
+        # key exists (Windows shares HKCU\Software between both views), so the test CA is
+        # trusted again in the user's store setup.exe then reads.
+        subprocess.run(["wine", str(build / "trust_ca.exe"), winelib.to_win(Path(server.certdir) / "ca.der")],
+                       env=winelib.env(), check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       stdin=subprocess.DEVNULL, timeout=120)
     if with_exe:
         folder = inst.host_path(r"C:\Program Files (x86)")
         (folder / "Palvoro Fax" / "Palvoro").mkdir(parents=True, exist_ok=True)
