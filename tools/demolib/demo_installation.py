@@ -14,6 +14,7 @@ from dataclasses import dataclass
 from pathlib import Path
 
 import shutil
+import tempfile
 
 import demo_release as release
 from demo_release import ROOT, runexit_exe, win32_build  # noqa: E402  (same folder)
@@ -281,6 +282,73 @@ def installation_problems(root_win: str = DEFAULT_ROOT_WIN, users: str = "all",
     return problems
 
 
+def prefix_is_win64() -> bool:
+    """Whether the prefix is a 64-bit one, which keeps the 32-bit programs' HKLM\\Software in
+    HKLM\\Software\\Wow6432Node (a 32-bit prefix has only the one view)."""
+    try:
+        with open(prefix() / "system.reg", encoding="utf-8", errors="replace") as f:
+            return any(line.strip() == "#arch=win64" for _, line in zip(range(10), f))
+    except OSError:
+        return True  # Wine's default for a new prefix on a 64-bit machine
+
+
+def in_view(key: str, view: str) -> str:
+    """The key's full path as a 64-bit program reaches it: a 32-bit view's HKLM\\Software
+    key lies below HKLM\\Software\\Wow6432Node in a 64-bit prefix."""
+    m = re.match(r"^HKLM\\Software\\(.*)$", key, re.I)
+    if view == "32" and m and prefix_is_win64() and not m.group(1).lower().startswith("wow6432node\\"):
+        return rf"HKLM\Software\Wow6432Node\{m.group(1)}"
+    return key
+
+
+# The registry keys an installation writes (key, the view setup.exe writes it in) and the
+# environment variable's value: what clean_installation() deletes.
+# Wine redirects HKCU\Software of 32-bit programs once HKCU\Software\Wow6432Node exists.
+CLEANUP_KEYS = ((rf"HKCU\{PRODUCT_KEY}", "64"), (r"HKCU\Software\Wow6432Node", "64"),
+                (rf"HKLM\{PRODUCT_KEY}", "32"),
+                (rf"HKLM\{UNINSTALL_PARENT}\{APPLICATION}", "64"),
+                (rf"HKCU\{UNINSTALL_PARENT}\{APPLICATION}", "64"))
+CLEANUP_VALUES = ((ENV_KEY, "ORFEDAINSTALLPATH"),)
+
+_HIVES = {"HKLM": "HKEY_LOCAL_MACHINE", "HKCU": "HKEY_CURRENT_USER"}
+
+
+def _reg_file_key(key: str) -> str:
+    hive, _, rest = key.partition("\\")
+    return _HIVES[hive] + "\\" + rest
+
+
+def cleanup_registry_file() -> str:
+    """A regedit file that deletes CLEANUP_KEYS (whole trees, in their views) and the
+    CLEANUP_VALUES: "[-KEY]" deletes a key with everything below it, '"name"=-' a value.
+    A missing key or value is no error."""
+    lines = ["Windows Registry Editor Version 5.00", ""]
+    for key, view in CLEANUP_KEYS:
+        lines += [f"[-{_reg_file_key(in_view(key, view))}]", ""]
+    for key, name in CLEANUP_VALUES:
+        lines += [f"[{_reg_file_key(key)}]", f'"{name}"=-', ""]
+    return "\r\n".join(lines) + "\r\n"
+
+
+# Debian's 64-bit loader: in a 64-bit prefix, regedit runs as the 64-bit program, so the paths
+# in its file name the views themselves (a 32-bit one would see HKLM\\Software redirected).
+WINE64_LOADER = "/usr/lib/wine/wine64"
+
+
+def regedit_delete(content: str) -> None:
+    """Imports a regedit file with Wine's regedit, in one Wine process, and waits for it."""
+    loader = WINE64_LOADER if prefix_is_win64() and os.path.exists(WINE64_LOADER) else "wine"
+    fd, path = tempfile.mkstemp(prefix="orfeda-clean-", suffix=".reg")
+    try:
+        with os.fdopen(fd, "wb") as f:
+            f.write(b"\xff\xfe" + content.encode("utf-16-le"))
+        subprocess.run([loader, "regedit", "/s", "Z:" + path.replace("/", "\\")],
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL,
+                       check=True)
+    finally:
+        os.unlink(path)
+
+
 def clean_installation(extra_roots=()) -> None:
     """Puts the prefix back to a machine without the application: install root, download
     area, setup's and the driver packages' logs, links, registry keys, the environment variable and the demo driver
@@ -295,13 +363,7 @@ def clean_installation(extra_roots=()) -> None:
         for link in links(users).values():
             if link.exists():
                 link.unlink()
-    # Wine redirects HKCU\Software of 32-bit programs once HKCU\Software\Wow6432Node exists.
-    for key, view in ((rf"HKCU\{PRODUCT_KEY}", "64"), (r"HKCU\Software\Wow6432Node", "64"),
-                      (rf"HKLM\{PRODUCT_KEY}", "32"),
-                      (rf"HKLM\{UNINSTALL_PARENT}\{APPLICATION}", "64"),
-                      (rf"HKCU\{UNINSTALL_PARENT}\{APPLICATION}", "64")):
-        reg_delete(key, view)
-    subprocess.run(["wine", "reg", "delete", ENV_KEY, "/v", "ORFEDAINSTALLPATH", "/f"],
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+    # One Wine process for all registry deletions (each Wine process start costs about a second).
+    regedit_delete(cleanup_registry_file())
     for folder in (release.DRIVER_FOLDER, release.OEM_FOLDER):
         shutil.rmtree(host_path(rf"C:\Program Files\{folder}"), ignore_errors=True)

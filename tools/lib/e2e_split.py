@@ -14,7 +14,7 @@ import sys
 from pathlib import PurePosixPath
 
 SECONDS = {
-    "choice_pages/test_choice_pages.py": 170,
+    "choice_pages/test_choice_pages.py": 115,
     "dialogs/test_dialogs.py": 57,
     "net_transport/test_clients_wine.py": 15,
     "net_transport/test_devserver.py": 2,
