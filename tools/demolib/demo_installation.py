@@ -148,13 +148,6 @@ def reg_query(key: str, view: str = "32") -> dict[str, str]:
     return values
 
 
-def reg_delete(key: str, view: str = "32") -> None:
-    cmd = ["wine", "reg", "delete", key, "/f"]
-    if view:
-        cmd.append(f"/reg:{view}")
-    subprocess.run(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
-
-
 def links(users: str) -> dict[str, Path]:
     folders = LINK_FOLDERS[users]
     return {
