@@ -41,7 +41,7 @@ def tool_of_the_programs_bitness(monkeypatch):
 @contextlib.contextmanager
 def running_probe(dpi=96):
     assert winelib.no_window(**PROBE_SEL), "a probe of an earlier test is still open"
-    with winelib.dpi(dpi), winelib.window_frames():
+    with winelib.dpi(dpi):
         proc = subprocess.Popen([winelib.wine(), str(PROBE)], env=winelib.env(),
                                 stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL)
@@ -319,7 +319,7 @@ def end_setup(proc):
 
 def test_debug_window_opens_with_the_command_line_values():
     winelib.clear_setup_logs()
-    with winelib.dpi(96), winelib.window_frames():
+    with winelib.dpi(96):
         proc = winelib.start(["-debug", "zorqin", "-branch", "unstable", "-version", "2.4.0.0",
                               "-partnerversion", "1.0.3"])
         # The settings hold until the program has its windows.

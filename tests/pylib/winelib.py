@@ -44,15 +44,13 @@ Functions:
   wait(timeout_ms=10000, text_is=, text_contains=, text_re=, enabled=, visible=, checked=,
        focused=, **ctl_and_sel)  True once the window (and control) meets the condition
   screenshot(png_path, client=False, **sel)  the window as the screen shows it, as PNG
-                             (the whole window; its frame only under window_frames())
+                             (the whole window with the frame Wine draws)
   responsiveness(for_ms=3000, every_ms=5, gettext=False, **sel)  figures of the window's
                              answer times (max_ms, p99_ms, over_100ms, ...), as a dict;
                              start_responsiveness(...) runs it in the background and
                              returns an object whose result() gives the dict
   dpi(value)                 context manager: the prefix's display DPI (96 = 100 %,
                              144 = 150 %) for programs started inside it, then put back
-  window_frames()            context manager: Wine draws the frames of windows started
-                             inside it (for screenshots of whole windows)
   registry_value(key, name, data, kind="REG_DWORD")  context manager: one registry value
                              set for the block, then put back
   can_run_32bit()            whether this machine starts 32-bit Windows programs
@@ -99,7 +97,7 @@ def env():
 
 
 def ensure_prefix():
-    if not (PREFIX / ".orfeda-ready").exists():
+    if not all((PREFIX / m).exists() for m in (".orfeda-ready", ".orfeda-unmanaged")):
         subprocess.run(["bash", "-c", f'source "{ROOT}/tools/lib/wine.sh"; wine_prepare_prefix'],
                        env=env(), check=True)
 
@@ -479,13 +477,6 @@ def dpi(value):
     """Programs started inside the block run at this display DPI (144 = 150 %). Wine reads
     the user's desktop value first and the machine's font value only when it is missing."""
     return registry_value(r"HKCU\Control Panel\Desktop", "LogPixels", value)
-
-
-def window_frames():
-    """Programs started inside the block get their window frames drawn by Wine itself, so a
-    screenshot of the whole window shows caption and border (a virtual display without a
-    window manager draws none)."""
-    return registry_value(r"HKCU\Software\Wine\X11 Driver", "Decorated", "N", "REG_SZ")
 
 
 # Debian's 64-bit loader. Debian's "wine" command starts the 32-bit loader first, also for

@@ -151,8 +151,7 @@ def test_folder_browser_is_driven_through_its_tree(start_fixture, programs):
 
 
 def test_screenshot_is_the_window_as_drawn(start_fixture, tmp_path):
-    with winelib.window_frames():
-        win = start_fixture()
+    win = start_fixture()
     png = winelib.screenshot(tmp_path / "fixture.png", **SEL)
     size, colours = subprocess.run(["identify", "-format", "%wx%h %k", str(png)], check=True,
                                    capture_output=True, text=True).stdout.split()

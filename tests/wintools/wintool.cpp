@@ -57,9 +57,9 @@
 //                                              what the screen shows of it (the whole window,
 //                                              or its client area) as a 24-bit BMP: the
 //                                              pixels the X server shows, themes and all.
-//                                              Without a window manager no frame is drawn
-//                                              unless Wine draws it itself (X11 Driver
-//                                              "Decorated" = "N" when the program starts)
+//                                              Without a window manager only a window that
+//                                              Wine keeps to itself has its frame drawn (X11
+//                                              Driver "Managed" = "N", as the test prefix has)
 //   wintool ping    SELECTORS [--for MS] [--every MS] [--gettext]
 //                                              sends WM_NULL (or WM_GETTEXT) every MS (5)
 //                                              for --for MS (0: until the window is gone) and

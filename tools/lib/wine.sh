@@ -55,6 +55,13 @@ wine_prepare_prefix() {
     wine reg add 'HKLM\Software\Microsoft\Net Framework Setup\NDP\v4' /reg:32 /f >/dev/null 2>&1 &&
       wineserver -w && touch "$WINEPREFIX/.orfeda-ready"
   fi
+  # No window manager runs on the virtual display, and Wine waits up to 2 s for one each time
+  # a window it has handed to the window manager is shown or hidden (a page hidden, a message
+  # box closed); the program does not answer meanwhile. Wine keeps the windows to itself.
+  if [ ! -f "$WINEPREFIX/.orfeda-unmanaged" ]; then
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 &&
+      wineserver -w && touch "$WINEPREFIX/.orfeda-unmanaged"
+  fi
   # Wine makes the user's own folders (Desktop, Documents, ...) links to the Unix home, so
   # every prefix on the machine would share one desktop, and a test in one prefix would see or
   # remove the links a test in another made. They become folders of the prefix instead.
