@@ -329,15 +329,28 @@ WINE64_LOADER = "/usr/lib/wine/wine64"
 
 
 def regedit_delete(content: str) -> None:
-    """Imports a regedit file with Wine's regedit, in one Wine process, and waits for it."""
+    """Imports a regedit file with Wine's regedit, in one Wine process, and waits for it.
+    A failed import is tried once more (one failed once in a whole test run, right after a test
+    had killed setup.exe; the cause is not known) before it fails with regedit's own words."""
     loader = WINE64_LOADER if prefix_is_win64() and os.path.exists(WINE64_LOADER) else "wine"
     fd, path = tempfile.mkstemp(prefix="orfeda-clean-", suffix=".reg")
     try:
         with os.fdopen(fd, "wb") as f:
             f.write(b"\xff\xfe" + content.encode("utf-16-le"))
-        subprocess.run([loader, "regedit", "/s", "Z:" + path.replace("/", "\\")],
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL,
-                       check=True)
+        cmd = [loader, "regedit", "/s", "Z:" + path.replace("/", "\\")]
+        for attempt in range(2):
+            # Its words go to a file: a Wine service it starts would keep a pipe open.
+            with tempfile.TemporaryFile() as err:
+                code = subprocess.run(cmd, stdout=subprocess.DEVNULL, stderr=err,
+                                      stdin=subprocess.DEVNULL).returncode
+                err.seek(0)
+                words = err.read().decode("utf-8", "replace").strip()
+            if code == 0:
+                return
+            if attempt == 0:
+                time.sleep(0.5)
+        raise RuntimeError(f"regedit could not delete the installation's registry entries "
+                           f"(exit {code}): {words}")
     finally:
         os.unlink(path)
 
