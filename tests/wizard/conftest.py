@@ -4,7 +4,6 @@ the demo release, and one setup.exe run per test (the prefix cleaned before and 
 from __future__ import annotations
 
 import os
-import subprocess
 import sys
 from pathlib import Path
 
@@ -17,7 +16,6 @@ import demo_build as localbuild  # noqa: E402  (tools/demolib, put on the path b
 import demo_release as release  # noqa: E402
 
 inst = wizardlib.inst
-winelib = wizardlib.winelib
 
 
 @pytest.fixture(scope="session")
@@ -36,8 +34,7 @@ def certdir(build):
     make_certificates(str(folder))
     marker = Path(inst.prefix()) / ".orfeda-silent-ca"
     if not marker.exists() or marker.read_bytes() != (folder / "ca.der").read_bytes():
-        subprocess.run(["wine", str(build / "trust_ca.exe"), winelib.to_win(folder / "ca.der")],
-                       check=True, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, timeout=120)
+        wizardlib.trust_ca(build, folder / "ca.der")
         marker.write_bytes((folder / "ca.der").read_bytes())
     return folder
 

@@ -16,7 +16,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 from wizardlib import (  # noqa: E402
     BTN_CANCEL, BTN_NEXT, BTN_SETTINGS, CB_LANG, DOCS, DOWNLOAD, ED_PASS, ED_USER, GB_CRED, GB_LANG,
     LB_ERROR, LB_PASS, LB_USER, LOGIN, PB_LOGIN, TEXT1, WELCOME, WS_EX_APPWINDOW, Setup, inst,
-    sign_in, texts, winelib, zip_dlls)
+    sign_in, texts, trust_ca, winelib, zip_dlls)
 
 pytestmark = pytest.mark.skipif(sys.platform != "linux", reason="runs Windows programs under Wine")
 
@@ -169,9 +169,7 @@ def test_existing_installation(build, server, hive, command, with_exe):
         # Wine shows a 32-bit program HKCU\Software\Wow6432Node as its HKCU\Software once that
         # key exists (Windows shares HKCU\Software between both views), so the test CA is
         # trusted again in the user's store setup.exe then reads.
-        subprocess.run(["wine", str(build / "trust_ca.exe"), winelib.to_win(Path(server.certdir) / "ca.der")],
-                       env=winelib.env(), check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                       stdin=subprocess.DEVNULL, timeout=120)
+        trust_ca(build, Path(server.certdir) / "ca.der")
     if with_exe:
         folder = inst.host_path(r"C:\Program Files (x86)")
         (folder / "Palvoro Fax" / "Palvoro").mkdir(parents=True, exist_ok=True)

@@ -60,6 +60,13 @@ class Setup:
                 self.proc.wait(30)
 
 
+def trust_ca(build, ca_der: pathlib.Path):
+    """Trusts the test CA in the prefix's stores that setup.exe reads (trust_ca.exe)."""
+    subprocess.run([winelib.wine(), str(build / "trust_ca.exe"), winelib.to_win(ca_der)],
+                   env=winelib.env(), check=True, stdin=subprocess.DEVNULL,
+                   stdout=subprocess.DEVNULL, timeout=120)
+
+
 def zip_dlls(build):
     return [build / n for n in ("DelZip192.dll", "DelZip192x64.dll")]
 
